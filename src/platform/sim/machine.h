@@ -1,0 +1,138 @@
+// A simulated Windows machine: a folder with machine.ini (what the machine
+// is), registry.db (its registry and system state), host folders for its
+// drives and journal.log (effects that cannot really happen here).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/os.h"
+#include "platform/sim/registry_store.h"
+
+namespace sim {
+
+enum class DriveKind { Fixed, CdRom, Removable, Remote, RamDisk };
+
+struct Drive {
+    char letter = 'C';
+    DriveKind kind = DriveKind::Fixed;
+    std::string hostPath;  // absolute host folder
+    uint64_t freeMb = 0;
+    bool ReadOnly() const { return kind == DriveKind::CdRom; }
+};
+
+struct Directories {
+    std::string windows;       // "C:\WINDOWS"
+    std::string system;        // "C:\WINDOWS\system32"
+    std::string temp;          // "C:\...\Temp\" (with the backslash)
+    std::string programFiles;  // "C:\Program Files"
+};
+
+// Identity of this host process in the machine's store (pid and start
+// time), so that mutexes and windows die with their process.
+struct HostIdentity {
+    int64_t pid = 0;
+    int64_t start = 0;
+};
+
+class Machine {
+public:
+    // Opens a machine folder; a missing or empty folder becomes the default
+    // machine. Windows error number; *error gets a readable reason.
+    static uint32_t Open(const std::string& folder, std::unique_ptr<Machine>& machine,
+                         std::string* error = nullptr);
+    // Text of the built-in default machine.ini (Windows XP SP2, 32-bit,
+    // English, administrator, C: fixed with 20 GB free).
+    static std::string DefaultIni();
+
+    const std::string& folder() const { return folder_; }
+    const os::VersionInfo& version() const { return version_; }
+    bool ExtendedVersionSupported() const;
+    bool is64Bit() const { return is64_; }
+    uint16_t systemLanguage() const { return systemLanguage_; }
+    bool administrator() const { return administrator_; }
+    bool terminalServer() const { return terminalServer_; }
+    uint32_t codePage() const { return codePage_; }
+    const Directories& directories() const { return dirs_; }
+    const std::map<char, Drive>& drives() const { return drives_; }
+    // Fixed clock from machine.ini, for repeatable logs; false: host time.
+    bool FixedTime(os::LocalTime* time) const;
+
+    RegistryStore& registry() { return registry_; }
+
+    // Mounts a host folder as a drive for this run (the package as D:).
+    void Mount(char letter, DriveKind kind, const std::string& hostPath, uint64_t freeMb = 0);
+
+    // Windows path -> host path, resolving every component
+    // case-insensitively; components that do not exist keep their spelling.
+    // relativeTo: the process's current directory for relative paths.
+    // 3 for a path on a drive that does not exist, 123 for a bad name.
+    uint32_t ToHostPath(const std::string& winPath, const std::string& relativeTo,
+                        std::string& hostPath, const Drive** drive = nullptr) const;
+
+    void Journal(const std::string& line);
+
+    // System objects shared by the machine's processes, kept in the store
+    // with their owner so that they die with it.
+    // Named mutex: adds a handle of this process; *existed when another live
+    // handle (of any process) was open already. Answers the handle's id.
+    int64_t OpenMutex(const std::string& name, bool* existed);
+    void CloseMutex(int64_t id);
+    // Top-level windows, for finding one of another process by class.
+    int64_t RegisterWindow(const std::string& className, const std::string& caption);
+    void UnregisterWindow(int64_t id);
+    // The newest live window of that class: its id and owner, or 0.
+    int64_t FindWindow(const std::string& className, HostIdentity* owner);
+    bool WindowAlive(int64_t id);
+    // Messages posted to a window of another process.
+    bool PostToWindow(int64_t id, uint32_t msg, uint64_t wParam, int64_t lParam);
+    struct PostedMessage {
+        int64_t window;
+        uint32_t msg;
+        uint64_t wParam;
+        int64_t lParam;
+    };
+    std::vector<PostedMessage> TakePostedMessages();
+
+private:
+    void EnsureSystemTables();
+    uint32_t Load(std::string* error);
+    uint32_t Seed(std::string* error);
+
+    std::string folder_;
+    os::VersionInfo version_;
+    bool is64_ = false;
+    uint16_t systemLanguage_ = 0x0409;
+    bool administrator_ = true;
+    bool terminalServer_ = false;
+    uint32_t codePage_ = 1252;
+    bool hasFixedTime_ = false;
+    os::LocalTime fixedTime_;
+    Directories dirs_;
+    std::map<char, Drive> drives_;
+    RegistryStore registry_;
+};
+
+// One simulated process: the running installer or a program it started.
+struct Process {
+    Machine* machine = nullptr;
+    std::string exePath = "D:\\Setup.exe";
+    std::string commandLine;
+    std::string currentDir = "D:\\";
+    bool program64 = false;  // the 64-bit product
+};
+
+// The simulated process this host process is; tests and setup-sim set it.
+Process* CurrentProcess();
+void SetCurrentProcess(Process* process);
+
+HostIdentity SelfIdentity();
+bool IsAlive(const HostIdentity& who);
+
+// Windows error number for a host errno.
+uint32_t ErrnoToWin(int err, bool parentMissing = false);
+
+}  // namespace sim

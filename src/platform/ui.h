@@ -1,0 +1,71 @@
+// Windows and messages in the Windows model: windows with a class and a
+// handler, numbered messages, posting and sending, a message loop with idle
+// processing. The Windows backend maps this to real windows; the headless
+// backend keeps window objects and real message queues.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace ui {
+
+using HWnd = void*;
+
+enum : uint32_t {
+    kWmNull = 0x0000,
+    kWmCreate = 0x0001,
+    kWmDestroy = 0x0002,
+    kWmClose = 0x0010,
+    kWmQuit = 0x0012,
+    kWmCommand = 0x0111,
+    kWmTimer = 0x0113,
+    kWmUser = 0x0400,
+};
+
+// Window styles the engine asks for (Windows values).
+enum : uint32_t {
+    kWsOverlapped = 0x00000000,
+    kWsPopup = 0x80000000,
+    kWsVisible = 0x10000000,
+    kWsCaption = 0x00C00000,
+    kWsSysMenu = 0x00080000,
+    kWsMinimizeBox = 0x00020000,
+    kWsClipChildren = 0x02000000,
+};
+
+struct Rect {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Receives the messages of the windows created with it.
+class IWindowHandler {
+public:
+    virtual ~IWindowHandler() = default;
+    // handled = false leaves the message to the default processing.
+    virtual intptr_t OnMessage(HWnd hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam,
+                               bool& handled) = 0;
+};
+
+// 0, or 1410 when a class of that name is registered already.
+uint32_t RegisterWindowClass(const char* className);
+// A top-level frame window with a caption; null on failure (class not
+// registered: 1411 via *error when given).
+HWnd CreateFrameWindow(const char* className, const char* caption, uint32_t style,
+                       const Rect& rect, IWindowHandler* handler, uint32_t* error = nullptr);
+bool DestroyWindowHandle(HWnd hwnd);
+bool IsWindowHandle(HWnd hwnd);
+std::string WindowText(HWnd hwnd);
+// A top-level window of any process with that class name, or null.
+HWnd FindTopLevelWindow(const char* className);
+
+bool Post(HWnd hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam);
+intptr_t Send(HWnd hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam);
+void PostQuit(int exitCode);
+
+// Called when the queue is empty, with the count of calls since the last
+// message; answer true to be called again before waiting.
+using IdleFn = bool (*)(void* context, long count);
+// Runs until WM_QUIT; answers its exit code.
+int RunMessageLoop(IdleFn idle, void* context);
+
+}  // namespace ui
