@@ -41,7 +41,8 @@ struct Rect {
 class IWindowHandler {
 public:
     virtual ~IWindowHandler() = default;
-    // handled = false leaves the message to the default processing.
+    // handled arrives false; a handler that sets it answers the message,
+    // otherwise the default processing does.
     virtual intptr_t OnMessage(HWnd hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam,
                                bool& handled) = 0;
 };

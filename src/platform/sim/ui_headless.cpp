@@ -46,7 +46,9 @@ std::condition_variable g_wake;
 std::map<std::thread::id, Queue> g_queues;
 std::set<std::string> g_classes;             // folded names
 std::set<Window*> g_windows;                 // live local windows
-std::map<int64_t, Window*> g_foreign;        // proxies of other processes' windows
+// Proxies of other processes' windows, kept for the process's life as
+// handles stay valid on Windows until the window is gone.
+std::map<int64_t, std::unique_ptr<Window>> g_foreign;
 
 std::string Fold(const char* s) {
     std::string f = s ? s : "";
@@ -191,9 +193,9 @@ HWnd FindTopLevelWindow(const char* className) {
     proxy->className = className;
     proxy->foreign = true;
     proxy->storeId = id;
-    Window* raw = proxy.release();
+    Window* raw = proxy.get();
     g_windows.insert(raw);
-    g_foreign[id] = raw;
+    g_foreign[id] = std::move(proxy);
     return raw;
 }
 

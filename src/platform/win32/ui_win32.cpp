@@ -20,7 +20,7 @@ LRESULT CALLBACK ThunkProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         handler = reinterpret_cast<IWindowHandler*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     }
     if (handler) {
-        bool handled = true;
+        bool handled = false;
         intptr_t result = handler->OnMessage(hwnd, msg, wParam, lParam, handled);
         if (handled) return result;
     }
