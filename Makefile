@@ -16,11 +16,11 @@ deps:
 
 build: $(addprefix build-,$(PRESETS))
 
-build-%:
+$(addprefix build-,$(PRESETS)): build-%:
 	cmake --preset $* >/dev/null
 	cmake --build --preset $*
 
-test-%: build-%
+$(addprefix test-,$(PRESETS)): test-%: build-%
 	ctest --preset $*
 
 # Benchmarks for real (make test runs each once, briefly, as a smoke test).

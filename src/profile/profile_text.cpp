@@ -71,17 +71,17 @@ bool CProfile::ProcessData(const char* src, size_t length, std::string& out) {
         switch (cls[c]) {
         case kSlash:
             if (!inQuotes && i + 1 < length && s[i + 1] == '/') {
-                // A line comment goes with the line breaks after it. When
-                // these are the last bytes, cleaning ends here.
+                // A line comment goes with the line breaks after it; the
+                // content before it keeps its line even at the end of the
+                // text, where cleaning then ends.
                 j = i + 2;
                 while (j < length && s[j] != '\r' && s[j] != '\n') ++j;
-                if (j == length) goto done;
                 while (j < length && (s[j] == '\r' || s[j] == '\n')) ++j;
-                if (j == length) goto done;
                 if (!atLineStart) {
                     *o++ = '\r';
                     *o++ = '\n';
                 }
+                if (j == length) goto done;
                 atLineStart = true;
                 i = j;
                 continue;

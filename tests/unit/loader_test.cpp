@@ -91,9 +91,12 @@ const LoadCase kLoadCases[] = {
     {"comment line and the blank lines after it", "[S]\r\nA=1\r\n// note\r\n\r\n\r\nB=2\r\n",
      "[S]A=1;B=2;"},
     {"comment as the first line", "// note\r\n[S]\r\nK=1\r\n", "[S]K=1;"},
-    // The comment's line breaks are the last bytes of the text, so cleaning
-    // ends before the line is closed and ReadOneLine drops it.
-    {"trailing line comment on the last line", "[S]\r\nA=0\r\nKEY = 1 // note\r\n", "[S]A=0;"},
+    // The comment's line breaks are the last bytes of the text: the line
+    // before the comment is still closed, so the last key is not lost.
+    {"trailing line comment on the last line", "[S]\r\nA=0\r\nKEY = 1 // note\r\n",
+     "[S]A=0;KEY=1;"},
+    {"comment after the last line without a break", "[S]\r\nKEY = 1 // note", "[S]KEY=1;"},
+    {"comment line last, after blank lines", "[S]\r\nK=1\r\n\r\n// end\r\n\r\n", "[S]K=1;"},
     {"block comment over three lines", "[S]\r\nA=1\r\n/* one\r\ntwo\r\nthree */\r\nB=2\r\n",
      "[S]A=1;B=2;"},
     {"block comment inside a line", "[S]\r\nK=a/*x*/b\r\n", "[S]K=ab;"},
@@ -226,7 +229,7 @@ TEST(ProcessData, NormalizesBreaksAndRemovesComments) {
         {"x // c\r\n\r\ny", "x \r\ny"},
         {"x /* c\r\n c */ y", "x  y"},
         {"x /* never closed", "x "},
-        {"x // no break", "x "},
+        {"x // no break", "x \r\n"},
         {"\"// q\" // c\ny", "\"// q\" \r\ny"},
         {"a\0b"s, "a\0b"s},
     };

@@ -127,7 +127,8 @@ uint32_t CreateNewFile(const char* path, Handle* file) {
 }
 
 uint32_t WriteFile(Handle file, const void* data, size_t size, size_t* written) {
-    // Windows 7 and earlier need the count pointer when there is no OVERLAPPED.
+    // One call unless a 64-bit size exceeds a DWORD. The count pointer is
+    // always passed: Windows 7 and earlier require it without OVERLAPPED.
     const char* p = static_cast<const char*>(data);
     size_t total = 0;
     uint32_t result = kErrSuccess;
