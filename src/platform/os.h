@@ -60,6 +60,9 @@ uint32_t TruncateHere(Handle file);
 // Closes any handle this layer gave out; null is ignored.
 void CloseHandle(Handle handle);
 bool FileExists(const char* path);
+// True when the file can be opened for reading (the installer's test of
+// whether a package file exists).
+bool CanReadFile(const char* path);
 bool DirectoryExists(const char* path);
 uint32_t MakeDirectory(const char* path);
 uint32_t RemoveFile(const char* path);

@@ -109,6 +109,19 @@ TEST(Files, DirectoriesAreNotFiles) {
     EXPECT_EQ(os::kErrAccessDenied, os::ReadWholeFile(dir.c_str(), data));
 }
 
+TEST(Files, CanReadFileOnlyForReadableFiles) {
+    std::string path = MakeFile(Scratch("readable.txt"), "x");
+    EXPECT_TRUE(os::CanReadFile(path.c_str()));
+    EXPECT_FALSE(os::CanReadFile(Scratch("absent-too.txt").c_str()));
+    EXPECT_FALSE(os::CanReadFile(ScratchDir().c_str()));  // a folder
+    // A file kept open for writing by its creator can still be read.
+    os::Handle h = nullptr;
+    std::string open = Scratch("open.txt");
+    ASSERT_EQ(0u, os::CreateNewFile(open.c_str(), &h));
+    EXPECT_TRUE(os::CanReadFile(open.c_str()));
+    os::CloseHandle(h);
+}
+
 TEST(Files, RemoveFile) {
     std::string path = MakeFile(Scratch("gone.txt"), "x");
     EXPECT_EQ(0u, os::RemoveFile(path.c_str()));

@@ -179,6 +179,17 @@ bool FileExists(const char* path) {
     return Host(path, host) == 0 && ::stat(host.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+bool CanReadFile(const char* path) {
+    std::string host;
+    if (Host(path, host) != 0) return false;
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+    int fd = ::open(host.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
 bool DirectoryExists(const char* path) {
     std::string host;
     struct stat st {};

@@ -1,0 +1,59 @@
+// The machine and the package: system directories, program information,
+// registry key paths and the install target.
+#pragma once
+
+#include <string>
+
+#include "app/program_info.h"
+
+class CExternalFnt;
+class CInstProfile;
+
+class CSystemDirs {
+public:
+    CSystemDirs() = default;
+    virtual ~CSystemDirs() = default;
+
+    std::string windowsDir;
+    std::string systemDir;
+    std::string infDir;
+    std::string programFilesDir;
+    std::string tempDir;  // without the trailing backslash
+    bool is64Bit = false;
+};
+
+class CProgramInfo {
+public:
+    std::string mfg;
+    std::string mdl;
+    std::string vidpid;
+    std::string programName = kDefaultProgramName;
+};
+
+class CRegistryKeys {
+public:
+    std::string installing;
+    std::string installingHistory;
+    std::string installed;
+    std::string installedHistory;
+    std::string uninstallInfo;
+};
+
+class CInstallTarget {
+public:
+    std::string installerDir;
+    std::string destination;
+    std::string firstDestination;
+    std::string destinationInstallDir;
+    std::string osDir;
+    std::string osDefine;
+    std::string port;
+    std::string ip;
+    bool portChosen = false;
+    bool printerInstalled = false;
+    bool deviceConnected = false;
+    bool installedBefore = false;
+    bool useSecondParameters = false;
+    CExternalFnt* externalFnt = nullptr;
+    CInstProfile* dataProfile = nullptr;
+};
