@@ -41,6 +41,12 @@ public:
 
 class CInstallTarget {
 public:
+    // A new destination (no trailing backslash), or an empty path to go back
+    // to the first destination.
+    void SetDestination(const std::string& path);
+    // A port name, or empty for the default port.
+    void SetPort(const std::string& port);
+
     std::string installerDir;
     std::string destination;
     std::string firstDestination;

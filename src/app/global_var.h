@@ -71,6 +71,7 @@ public:
     std::string LanguageAbbreviation() const override { return language.abbreviation; }
 
     // The steps of Initialize that later parts of the engine provide.
+    virtual std::string ReadAutorunVersion();
     virtual bool ReadOptions();
     virtual bool ReadProgramInfo();
     virtual bool BuildRegistryKeys();

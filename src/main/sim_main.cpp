@@ -22,11 +22,12 @@
 namespace {
 
 const char kUsage[] =
-    "usage: setup-sim [--machine DIR] [--64] PACKAGE_DIR [Setup switches]\n"
+    "usage: setup-sim [--machine DIR] [--64] [--exe NAME] PACKAGE_DIR [Setup switches]\n"
     "  Runs D:\\Setup.exe of PACKAGE_DIR (mounted as the CD-ROM drive D:) on a\n"
     "  simulated Windows machine, then prints the run's log. A missing or empty\n"
     "  machine folder becomes the default machine (Windows XP SP2, English).\n"
-    "  --64 runs the 64-bit product.\n";
+    "  --64 runs the 64-bit product; --exe names the installer on the CD\n"
+    "  (default Setup.exe).\n";
 
 std::string DefaultMachineFolder() {
     const char* home = std::getenv("HOME");
@@ -53,7 +54,7 @@ std::set<std::string> Logs(const std::string& dir) {
 
 // The simulated process: the installer itself.
 int RunInstaller(const std::string& machineDir, const std::string& package,
-                 const std::string& commandLine, bool program64) {
+                 const std::string& exePath, const std::string& commandLine, bool program64) {
     std::unique_ptr<sim::Machine> machine;
     std::string error;
     if (sim::Machine::Open(machineDir, machine, &error) != 0) {
@@ -63,7 +64,7 @@ int RunInstaller(const std::string& machineDir, const std::string& package,
     machine->Mount('D', sim::DriveKind::CdRom, package);
     sim::Process process;
     process.machine = machine.get();
-    process.exePath = "D:\\Setup.exe";
+    process.exePath = exePath;
     process.commandLine = commandLine;
     process.currentDir = "D:\\";
     process.program64 = program64;
@@ -83,11 +84,14 @@ int RunInstaller(const std::string& machineDir, const std::string& package,
 int main(int argc, char** argv) {
     std::string machineDir = DefaultMachineFolder();
     bool program64 = false;
+    std::string exeName = "Setup.exe";
     int i = 1;
     for (; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--machine" && i + 1 < argc) {
             machineDir = argv[++i];
+        } else if (a == "--exe" && i + 1 < argc) {
+            exeName = argv[++i];
         } else if (a == "--64") {
             program64 = true;
         } else if (a == "--help" || a == "-h") {
@@ -106,7 +110,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "setup-sim: no package folder %s\n", package.c_str());
         return 2;
     }
-    std::string commandLine = "D:\\Setup.exe";
+    std::string exePath = "D:\\" + exeName;
+    std::string commandLine = exePath;
     for (; i < argc; ++i) commandLine += std::string(" ") + argv[i];
 
     // Create or check the machine, and find its temporary folder.
@@ -135,7 +140,7 @@ int main(int argc, char** argv) {
     }
     if (child == 0) {
         ::close(pipefd[0]);
-        int code = RunInstaller(machineDir, package, commandLine, program64);
+        int code = RunInstaller(machineDir, package, exePath, commandLine, program64);
         // Exit codes such as 1603 do not fit a Linux exit status.
         ssize_t n = ::write(pipefd[1], &code, sizeof code);
         (void)n;

@@ -40,6 +40,9 @@ enum : uint32_t {
 // An open file, mutex or other system object; null is "none".
 using Handle = void*;
 
+// The process's whole command line, program name included.
+std::string CommandLine();
+
 // Full Windows path of the running executable, e.g. "D:\Setup.exe".
 uint32_t ExecutablePath(std::string& path);
 // The temporary directory, ending with a backslash (GetTempPath rules: it is
@@ -66,6 +69,17 @@ bool CanReadFile(const char* path);
 bool DirectoryExists(const char* path);
 uint32_t MakeDirectory(const char* path);
 uint32_t RemoveFile(const char* path);
+
+// The platform's INI writer (WritePrivateProfileString rules): sets the
+// line "key=value" in the section of the file, adding the section at the
+// end and the file when they are missing. Section, key and value must be
+// given (the deleting forms of Windows are not offered).
+uint32_t WriteProfileString(const char* section, const char* key, const char* value,
+                            const char* file);
+// Replaces every line of the section by keys, a list of "key=value" texts
+// each ended by NUL, the list ended by an empty text; an empty list leaves
+// the section empty.
+uint32_t WriteProfileSection(const char* section, const char* keys, const char* file);
 
 struct LocalTime {
     uint16_t year = 0;

@@ -47,17 +47,59 @@ public:
                                bool& handled) = 0;
 };
 
+// Class styles (Windows values).
+enum : uint32_t {
+    kCsVRedraw = 0x0001,
+    kCsHRedraw = 0x0002,
+    kCsDblClks = 0x0008,
+};
+// Extended window styles.
+enum : uint32_t {
+    kWsExClientEdge = 0x00000200,
+    kWsExAppWindow = 0x00040000,
+};
+// System colour indexes for class backgrounds.
+enum : int {
+    kColorWindow = 5,
+    kColorBtnFace = 15,
+};
+
+struct WindowClass {
+    uint32_t style = 0;
+    int iconResource = 0;            // 0: the system's default icon
+    int backgroundColor = kColorBtnFace;  // system colour index
+};
+
 // 0, or 1410 when a class of that name is registered already.
-uint32_t RegisterWindowClass(const char* className);
+uint32_t RegisterWindowClass(const char* className, const WindowClass& wc = WindowClass());
 // A top-level frame window with a caption; null on failure (class not
 // registered: 1411 via *error when given).
 HWnd CreateFrameWindow(const char* className, const char* caption, uint32_t style,
-                       const Rect& rect, IWindowHandler* handler, uint32_t* error = nullptr);
+                       uint32_t exStyle, const Rect& rect, IWindowHandler* handler,
+                       uint32_t* error = nullptr);
 bool DestroyWindowHandle(HWnd hwnd);
 bool IsWindowHandle(HWnd hwnd);
 std::string WindowText(HWnd hwnd);
 // A top-level window of any process with that class name, or null.
 HWnd FindTopLevelWindow(const char* className);
+
+// Puts the window on top of the z-order and makes it the foreground window.
+bool BringToFront(HWnd hwnd);
+
+// Message box styles and answers (Windows values).
+enum : uint32_t {
+    kMbOk = 0x00000000,
+    kMbOkCancel = 0x00000001,
+    kMbYesNo = 0x00000004,
+    kMbIconError = 0x00000010,
+    kMbIconQuestion = 0x00000020,
+    kMbIconWarning = 0x00000030,
+    kMbIconInformation = 0x00000040,
+    kMbRtlReading = 0x00100000,
+};
+enum : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
+// A system message box; answers the button pressed.
+int ShowMessageBox(HWnd owner, const char* text, const char* caption, uint32_t style);
 
 bool Post(HWnd hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam);
 intptr_t Send(HWnd hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam);

@@ -54,7 +54,7 @@ TEST(Windows, ClassesRegisterOnce) {
 TEST(Windows, AnUnregisteredClassMakesNoWindow) {
     uint32_t error = 0;
     std::string cls = contract::UniqueName("Unregistered");
-    EXPECT_EQ(nullptr, ui::CreateFrameWindow(cls.c_str(), "x", ui::kWsOverlapped, Area(),
+    EXPECT_EQ(nullptr, ui::CreateFrameWindow(cls.c_str(), "x", ui::kWsOverlapped, 0, Area(),
                                              nullptr, &error));
     EXPECT_EQ(1411u, error);
 }
@@ -64,7 +64,7 @@ TEST(Windows, FrameWindowIsFoundByClassUntilDestroyed) {
     ASSERT_EQ(0u, ui::RegisterWindowClass(cls.c_str()));
     Recorder handler;
     ui::HWnd w = ui::CreateFrameWindow(cls.c_str(), "Frame Caption",
-                                       ui::kWsOverlapped | ui::kWsCaption, Area(), &handler);
+                                       ui::kWsOverlapped | ui::kWsCaption, 0, Area(), &handler);
     ASSERT_NE(nullptr, w);
     EXPECT_TRUE(ui::IsWindowHandle(w));
     EXPECT_EQ("Frame Caption", ui::WindowText(w));
@@ -82,7 +82,7 @@ TEST(Windows, SendIsSynchronousPostWaitsForTheLoop) {
     std::string cls = contract::UniqueName("Contract Loop");
     ASSERT_EQ(0u, ui::RegisterWindowClass(cls.c_str()));
     Recorder handler;
-    ui::HWnd w = ui::CreateFrameWindow(cls.c_str(), "Loop", ui::kWsOverlapped, Area(), &handler);
+    ui::HWnd w = ui::CreateFrameWindow(cls.c_str(), "Loop", ui::kWsOverlapped, 0, Area(), &handler);
     ASSERT_NE(nullptr, w);
     EXPECT_EQ(42, ui::Send(w, kAsk, 0, 21));
     ASSERT_TRUE(ui::Post(w, kPing, 0, 0));
@@ -103,7 +103,7 @@ TEST(Windows, PostingToADestroyedWindowFails) {
     std::string cls = contract::UniqueName("Contract Gone");
     ASSERT_EQ(0u, ui::RegisterWindowClass(cls.c_str()));
     Recorder handler;
-    ui::HWnd w = ui::CreateFrameWindow(cls.c_str(), "Gone", ui::kWsOverlapped, Area(), &handler);
+    ui::HWnd w = ui::CreateFrameWindow(cls.c_str(), "Gone", ui::kWsOverlapped, 0, Area(), &handler);
     ASSERT_NE(nullptr, w);
     ui::DestroyWindowHandle(w);
     EXPECT_FALSE(ui::Post(w, kPing, 0, 0));

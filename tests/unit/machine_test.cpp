@@ -196,7 +196,7 @@ TEST(Machine, AnotherProcessFindsAWindowAndPostsToIt) {
     pid_t pid = Child(m.folder(), ready[1], go[0], [](int readyFd, int) {
         ui::RegisterWindowClass("Sample Installer Program");
         QuitOnPost handler;
-        ui::HWnd w = ui::CreateFrameWindow("Sample Installer Program", "Sample", 0, ui::Rect{},
+        ui::HWnd w = ui::CreateFrameWindow("Sample Installer Program", "Sample", 0, 0, ui::Rect{},
                                            &handler);
         if (!w) return 100;
         Signal(readyFd);

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <map>
+#include <string_view>
 
 #include "platform/os.h"
 #include "platform/sim/machine.h"
@@ -45,6 +47,11 @@ uint32_t LastError(const std::string& host) {
 }
 
 }  // namespace
+
+std::string CommandLine() {
+    sim::Process* p = Proc();
+    return p ? p->commandLine : std::string();
+}
 
 uint32_t ExecutablePath(std::string& path) {
     sim::Process* p = Proc();
@@ -223,6 +230,156 @@ uint32_t RemoveFile(const char* path) {
     if (drive && drive->ReadOnly()) return kErrAccessDenied;
     if (::unlink(host.c_str()) != 0) return LastError(host);
     return 0;
+}
+
+namespace {
+
+// The INI writer's view of a file: lines as Windows' profile functions see
+// them (blanks around names trimmed, names compared without case).
+
+std::string_view IniTrim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return s.substr(b, e - b);
+}
+
+bool IniEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]);
+        unsigned char y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+        if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Where a section and one of its keys sit in the file text.
+struct IniPlace {
+    bool section = false;
+    size_t headerEnd = 0;  // after the section's header line
+    size_t bodyEnd = 0;    // after the section's last non-blank line
+    bool key = false;
+    size_t keyBegin = 0, keyEnd = 0;  // the key line without its line break
+    bool endsInBreak = true;          // bodyEnd is after a line break
+};
+
+IniPlace FindIniPlace(const std::string& data, std::string_view section,
+                      std::string_view key) {
+    IniPlace place;
+    bool inside = false;
+    size_t pos = 0;
+    while (pos < data.size()) {
+        size_t nl = data.find('\n', pos);
+        size_t next = nl == std::string::npos ? data.size() : nl + 1;
+        size_t end = nl == std::string::npos ? data.size() : nl;
+        if (end > pos && data[end - 1] == '\r') --end;
+        std::string_view line = IniTrim(std::string_view(data).substr(pos, end - pos));
+        if (!line.empty() && line[0] == '[') {
+            if (place.section) break;  // the section's body ends here
+            size_t close = line.find(']');
+            std::string_view name =
+                IniTrim(line.substr(1, close == std::string_view::npos ? std::string_view::npos
+                                                                       : close - 1));
+            if (IniEqual(name, section)) {
+                inside = place.section = true;
+                place.headerEnd = place.bodyEnd = next;
+                place.endsInBreak = nl != std::string::npos;
+            }
+        } else if (inside && !line.empty()) {
+            place.bodyEnd = next;
+            place.endsInBreak = nl != std::string::npos;
+            size_t eq = line.find('=');
+            if (!place.key && !key.empty() && line[0] != ';' && eq != std::string_view::npos &&
+                IniEqual(IniTrim(line.substr(0, eq)), key)) {
+                place.key = true;
+                place.keyBegin = pos;
+                place.keyEnd = end;
+            }
+        }
+        pos = next;
+    }
+    return place;
+}
+
+// The file's text for an edit; a missing file is empty text.
+uint32_t ReadIniForWrite(const char* file, std::string& host, std::string& data) {
+    const sim::Drive* drive = nullptr;
+    uint32_t rc = Host(file, host, &drive);
+    if (rc) return rc;
+    if (drive && drive->ReadOnly()) return kErrWriteProtect;
+    data.clear();
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0) {
+        if (errno == ENOENT && ParentExists(host)) return 0;
+        return LastError(host);
+    }
+    if (S_ISDIR(st.st_mode)) return kErrAccessDenied;
+    return ReadWholeFile(file, data);
+}
+
+uint32_t WriteIni(const std::string& host, const std::string& data) {
+    int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return LastError(host);
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            uint32_t e = sim::ErrnoToWin(errno);
+            ::close(fd);
+            return e;
+        }
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    return 0;
+}
+
+}  // namespace
+
+uint32_t WriteProfileString(const char* section, const char* key, const char* value,
+                            const char* file) {
+    if (!section || !key || !value) return kErrInvalidParameter;
+    std::string host, data;
+    uint32_t rc = ReadIniForWrite(file, host, data);
+    if (rc) return rc;
+    const std::string line = std::string(key) + "=" + value;
+    IniPlace place = FindIniPlace(data, IniTrim(section), IniTrim(key));
+    if (place.key) {
+        data.replace(place.keyBegin, place.keyEnd - place.keyBegin, line);
+    } else if (place.section) {
+        data.insert(place.bodyEnd, (place.endsInBreak ? "" : "\r\n") + line + "\r\n");
+    } else {
+        if (!data.empty() && data.back() != '\n') data += "\r\n";
+        data += "[" + std::string(IniTrim(section)) + "]\r\n" + line + "\r\n";
+    }
+    return WriteIni(host, data);
+}
+
+uint32_t WriteProfileSection(const char* section, const char* keys, const char* file) {
+    if (!section) return kErrInvalidParameter;
+    std::string host, data;
+    uint32_t rc = ReadIniForWrite(file, host, data);
+    if (rc) return rc;
+    std::string body;
+    for (const char* k = keys; k && *k; k += std::strlen(k) + 1) {
+        body += k;
+        body += "\r\n";
+    }
+    IniPlace place = FindIniPlace(data, IniTrim(section), std::string_view());
+    if (place.section) {
+        // A header on the file's last line has no line break yet.
+        if (place.headerEnd == data.size() && data.back() != '\n' && !body.empty())
+            body = "\r\n" + body;
+        data.replace(place.headerEnd, place.bodyEnd - place.headerEnd, body);
+    } else {
+        if (!data.empty() && data.back() != '\n') data += "\r\n";
+        data += "[" + std::string(IniTrim(section)) + "]\r\n" + body;
+    }
+    return WriteIni(host, data);
 }
 
 void GetLocalTime(LocalTime* time) {

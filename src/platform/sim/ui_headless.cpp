@@ -10,6 +10,7 @@
 #include <set>
 #include <thread>
 
+#include "platform/sim/headless.h"
 #include "platform/sim/machine.h"
 #include "platform/ui.h"
 
@@ -20,6 +21,7 @@ struct Window {
     std::string className;
     std::string text;
     uint32_t style = 0;
+    uint32_t exStyle = 0;
     Rect rect;
     IWindowHandler* handler = nullptr;
     std::thread::id thread;
@@ -42,6 +44,9 @@ struct Queue {
 };
 
 std::mutex g_lock;
+Window* g_foreground = nullptr;
+std::vector<headless::ShownBox> g_boxes;
+int g_boxAnswer = 0;
 std::condition_variable g_wake;
 std::map<std::thread::id, Queue> g_queues;
 std::set<std::string> g_classes;             // folded names
@@ -101,7 +106,7 @@ void PullForeign() {
 
 }  // namespace
 
-uint32_t RegisterWindowClass(const char* className) {
+uint32_t RegisterWindowClass(const char* className, const WindowClass&) {
     if (!className || !*className) return 87;
     std::lock_guard<std::mutex> g(g_lock);
     if (!g_classes.insert(Fold(className)).second) return 1410;
@@ -109,7 +114,8 @@ uint32_t RegisterWindowClass(const char* className) {
 }
 
 HWnd CreateFrameWindow(const char* className, const char* caption, uint32_t style,
-                       const Rect& rect, IWindowHandler* handler, uint32_t* error) {
+                       uint32_t exStyle, const Rect& rect, IWindowHandler* handler,
+                       uint32_t* error) {
     if (error) *error = 0;
     auto w = std::make_unique<Window>();
     {
@@ -121,6 +127,7 @@ HWnd CreateFrameWindow(const char* className, const char* caption, uint32_t styl
         w->className = className;
         w->text = caption ? caption : "";
         w->style = style;
+        w->exStyle = exStyle;
         w->rect = rect;
         w->handler = handler;
         w->thread = std::this_thread::get_id();
@@ -136,6 +143,31 @@ HWnd CreateFrameWindow(const char* className, const char* caption, uint32_t styl
     }
     if (sim::Machine* m = CurrentMachine()) raw->storeId = m->RegisterWindow(raw->className, raw->text);
     return raw;
+}
+
+bool BringToFront(HWnd hwnd) {
+    std::lock_guard<std::mutex> g(g_lock);
+    Window* w = Live(hwnd);
+    if (!w || w->foreign) return false;
+    g_foreground = w;
+    return true;
+}
+
+int ShowMessageBox(HWnd owner, const char* text, const char* caption, uint32_t style) {
+    headless::ShownBox box{owner, text ? text : "", caption ? caption : "", style};
+    int answer;
+    {
+        std::lock_guard<std::mutex> g(g_lock);
+        g_boxes.push_back(box);
+        answer = g_boxAnswer;
+    }
+    if (sim::Machine* m = CurrentMachine()) m->Journal("message box: " + box.caption + ": " + box.text);
+    if (answer) return answer;
+    // Nobody to press a button: the box's first button answers.
+    switch (style & 0xF) {
+    case kMbYesNo: return kIdYes;
+    default: return kIdOk;
+    }
 }
 
 bool DestroyWindowHandle(HWnd hwnd) {
@@ -154,6 +186,7 @@ bool DestroyWindowHandle(HWnd hwnd) {
         if (sim::Machine* m = CurrentMachine()) m->UnregisterWindow(w->storeId);
     std::lock_guard<std::mutex> g(g_lock);
     g_windows.erase(w);
+    if (g_foreground == w) g_foreground = nullptr;
     for (auto& [tid, q] : g_queues) {
         for (auto it = q.items.begin(); it != q.items.end();)
             it = it->hwnd == w ? q.items.erase(it) : it + 1;
@@ -282,3 +315,24 @@ int RunMessageLoop(IdleFn idle, void* context) {
 }
 
 }  // namespace ui
+
+namespace headless {
+
+std::vector<ShownBox> TakeShownBoxes() {
+    std::lock_guard<std::mutex> g(ui::g_lock);
+    std::vector<ShownBox> out;
+    out.swap(ui::g_boxes);
+    return out;
+}
+
+void SetMessageBoxAnswer(int answer) {
+    std::lock_guard<std::mutex> g(ui::g_lock);
+    ui::g_boxAnswer = answer;
+}
+
+ui::HWnd ForegroundWindow() {
+    std::lock_guard<std::mutex> g(ui::g_lock);
+    return ui::g_foreground;
+}
+
+}  // namespace headless

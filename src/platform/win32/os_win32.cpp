@@ -41,6 +41,11 @@ uint32_t Result(BOOL ok) {
 
 }  // namespace
 
+std::string CommandLine() {
+    const char* line = GetCommandLineA();
+    return line ? line : "";
+}
+
 uint32_t ExecutablePath(std::string& path) {
     // GetModuleFileName answers the buffer size when it truncates (and only
     // Vista and later also set 122), so grow until the name fits.
@@ -181,6 +186,36 @@ uint32_t MakeDirectory(const char* path) {
 
 uint32_t RemoveFile(const char* path) {
     return Result(DeleteFileA(path));
+}
+
+// windows.h maps these names to its own A/W functions.
+#undef WriteProfileString
+#undef WriteProfileSection
+
+namespace {
+
+// An empty name would name a file in the Windows folder; the INI writer
+// fails instead, as the simulated machine does.
+bool EmptyName(const char* file) { return !file || !*file; }
+
+// Some failures of the INI writer leave no error behind.
+uint32_t ProfileResult(BOOL ok) {
+    if (ok) return kErrSuccess;
+    DWORD error = GetLastError();
+    return error ? static_cast<uint32_t>(error) : static_cast<uint32_t>(kErrAccessDenied);
+}
+
+}  // namespace
+
+uint32_t WriteProfileString(const char* section, const char* key, const char* value,
+                            const char* file) {
+    if (EmptyName(file)) return kErrPathNotFound;
+    return ProfileResult(WritePrivateProfileStringA(section, key, value, file));
+}
+
+uint32_t WriteProfileSection(const char* section, const char* keys, const char* file) {
+    if (EmptyName(file)) return kErrPathNotFound;
+    return ProfileResult(WritePrivateProfileSectionA(section, keys ? keys : "\0", file));
 }
 
 void GetLocalTime(LocalTime* time) {

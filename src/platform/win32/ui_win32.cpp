@@ -29,23 +29,38 @@ LRESULT CALLBACK ThunkProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 }  // namespace
 
-uint32_t RegisterWindowClass(const char* className) {
+uint32_t RegisterWindowClass(const char* className, const WindowClass& cls) {
     WNDCLASSA wc = {};
+    wc.style = cls.style;
     wc.lpfnWndProc = ThunkProc;
     wc.hInstance = GetModuleHandleA(nullptr);
+    if (cls.iconResource)
+        wc.hIcon = LoadIconA(wc.hInstance, MAKEINTRESOURCEA(cls.iconResource));
     wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.hbrBackground = GetSysColorBrush(cls.backgroundColor);
     wc.lpszClassName = className;
     return RegisterClassA(&wc) ? 0 : GetLastError();
 }
 
 HWnd CreateFrameWindow(const char* className, const char* caption, uint32_t style,
-                       const Rect& rect, IWindowHandler* handler, uint32_t* error) {
-    HWND hwnd = CreateWindowExA(0, className, caption, style, rect.left, rect.top,
+                       uint32_t exStyle, const Rect& rect, IWindowHandler* handler,
+                       uint32_t* error) {
+    HWND hwnd = CreateWindowExA(exStyle, className, caption, style, rect.left, rect.top,
                                 rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
                                 GetModuleHandleA(nullptr), handler);
     if (error) *error = hwnd ? 0 : GetLastError();
     return hwnd;
+}
+
+bool BringToFront(HWnd hwnd) {
+    HWND h = static_cast<HWND>(hwnd);
+    BOOL top = BringWindowToTop(h);
+    BOOL fore = SetForegroundWindow(h);
+    return top != FALSE && fore != FALSE;
+}
+
+int ShowMessageBox(HWnd owner, const char* text, const char* caption, uint32_t style) {
+    return MessageBoxA(static_cast<HWND>(owner), text, caption, style);
 }
 
 bool DestroyWindowHandle(HWnd hwnd) {
