@@ -1,39 +1,25 @@
-// Loading and lookup speed of the profile text format.
+// Loading and lookup speed of the profile text format and of the
+// installer's profile lookups.
 #include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/sim/machine.h"
+#include "profile/inst_profile.h"
 #include "profile/profile.h"
+#include "profile_gen.h"
 
 namespace {
 
-constexpr int kSections = 500;
-constexpr int kStepsPerSection = 22;
-
-std::string SectionName(int i) { return "COMMAND_SECTION_" + std::to_string(i); }
-
-// A profile of about 2 MB in the style of a package's command profile.
+// The command profile of about 2 MB, without title keys.
 const std::string& BigProfile() {
-    static const std::string text = [] {
-        std::string t;
-        t.reserve(2200000);
-        t += "// Generated command profile\r\n\r\n";
-        for (int s = 0; s < kSections; ++s) {
-            t += "[" + SectionName(s) + "]\r\n";
-            t += "/* Section " + std::to_string(s) +
-                 ": runs the steps below in order.\r\n   Keep the parameters in step. */\r\n";
-            for (int k = 0; k < kStepsPerSection; ++k) {
-                const std::string n = std::to_string(k);
-                t += "CMD_TYPE" + n + " = CT_EXE_FILE_WAIT    // wait for the program\r\n";
-                t += "CMD_PARAM" + n + " = $SRC_DIR$\\Driver\\Setup" + n +
-                     ".exe /s /f1\"$TEMP_DIR$\\setup.iss\"\r\n";
-                t += "%DRIVER_NAME_" + n + "% = \"Printer Driver Model " + n + " Series\"\r\n";
-                t += "\r\n";
-            }
-        }
-        return t;
-    }();
+    static const std::string text = benchgen::CommandProfile(false);
     return text;
 }
 
@@ -82,5 +68,74 @@ void BM_FindSectionGetValue(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
 BENCHMARK(BM_FindSectionGetValue);
+
+// A simulated machine holding the generated profiles under C:\bench, for
+// the lookups that read their files through the platform.
+class BenchMachine {
+public:
+    BenchMachine() {
+        char tmpl[] = "/tmp/bench-profile-XXXXXX";
+        if (!::mkdtemp(tmpl)) return;
+        root_ = tmpl;
+        if (sim::Machine::Open(root_ + "/machine", machine_) != 0) return;
+        process_.machine = machine_.get();
+        process_.currentDir = "C:\\";
+        sim::SetCurrentProcess(&process_);
+        std::string dir;
+        machine_->ToHostPath("C:\\bench", "C:\\", dir);
+        ::mkdir(dir.c_str(), 0755);
+        Write("C:\\bench\\vxinst.cmd", benchgen::CommandProfile(true));
+        Write("C:\\bench\\Setup.dat", benchgen::DefinesProfile());
+        Write("C:\\bench\\Lang_EN.str", benchgen::StringProfile());
+    }
+    ~BenchMachine() {
+        sim::SetCurrentProcess(nullptr);
+        machine_.reset();
+        std::error_code ignored;
+        if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
+    }
+    bool ok() const { return machine_ != nullptr; }
+
+private:
+    void Write(const char* winPath, const std::string& text) {
+        std::string host;
+        machine_->ToHostPath(winPath, "C:\\", host);
+        std::ofstream(host, std::ios::binary) << text;
+    }
+
+    std::string root_;
+    std::unique_ptr<sim::Machine> machine_;
+    sim::Process process_;
+};
+
+// 10 000 title lookups per iteration: each value holds a message and
+// defined strings, and the message holds a defined string of its own.
+void BM_InstProfileGetString(benchmark::State& state) {
+    BenchMachine machine;
+    if (!machine.ok()) {
+        state.SkipWithError("no simulated machine");
+        return;
+    }
+    CInstProfile profile;
+    profile.Create("C:\\bench\\vxinst.cmd", "C:\\bench\\Setup.dat", "C:\\bench\\Lang_EN.str",
+                   false);
+    const std::vector<benchgen::Lookup> lookups = benchgen::TitleLookups();
+    std::string value;
+    if (!profile.GetString(lookups[0].section.c_str(), lookups[0].key.c_str(), value) ||
+        value.find('%') != std::string::npos || value.find('@') != std::string::npos) {
+        state.SkipWithError(("lookup not expanded: " + value).c_str());
+        return;
+    }
+    for (auto _ : state) {
+        for (const benchgen::Lookup& l : lookups) {
+            profile.GetString(l.section.c_str(), l.key.c_str(), value);
+            benchmark::DoNotOptimize(value.data());
+        }
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(lookups.size()));
+    state.SetLabel(value);
+}
+BENCHMARK(BM_InstProfileGetString)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -84,6 +84,8 @@ std::string CGlobalVar::ResolvePath(const std::string& path, bool checkExists) c
         result = path;  // drive and root
     } else if (path.compare(0, 2, "\\\\") == 0) {
         result = path;  // a network path
+    } else if (path.compare(0, 9, "$SRC_DIR$") == 0) {
+        result = path;  // anchored at the source directory already
     } else if (path.compare(0, 2, "..") == 0) {
         size_t cut = source.rfind('\\');
         result = source.substr(0, cut) + path.substr(2);

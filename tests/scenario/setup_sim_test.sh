@@ -25,6 +25,16 @@ done
 # The log uses Windows line ends.
 head -1 "$TEMP_HOST/Setup.exe.log" | od -c | grep -q '\\r  \\n' || fail "no CR LF line ends"
 
+# The start-up lines after the banner, up to where the run stops today.
+lines=$(sed -n '10,$p' "$TEMP_HOST/Setup.exe.log" | tr -d '\r' | sed 's/^\[[0-9.]*\]  //')
+want=$'Initialize Model Variable fail!!\nInitilize global variable fail\nEnd of installation'
+[ "$lines" = "$want" ] || fail "start-up lines: $lines"
+
+# Named Install.exe the installer looks for Install.dat.
+out=$("$SIM" --machine "$MACHINE" --exe Install.exe "$PACKAGE" 2>&1)
+grep -qF "Initialize Profiles fail!!" <<<"$out" || fail "Install.exe found a data file: $out"
+grep -qF "Log file: $TEMP_HOST/Install.exe.log" <<<"$out" || fail "Install.exe log: $out"
+
 # A machine whose temporary folder is on a missing drive: the run goes on
 # without a log.
 NOTEMP=$WORK/notemp

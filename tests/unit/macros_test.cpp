@@ -151,6 +151,8 @@ TEST(ResolvePath, Table) {
         {"E:\\Copy of $SRC_DIR$", "E:\\Copy of D:\\Pkg\\Setup"},
         {"data\\$SRC_DIR$.ini", "D:\\Pkg\\Setup\\data\\D:\\Pkg\\Setup.ini"},
         {"..\\$DEST_DIR$", "D:\\Pkg\\$DEST_DIR$"},
+        // Anchored at the source directory: not made relative to it again.
+        {"$SRC_DIR$\\data\\x.vxi", "D:\\Pkg\\Setup\\data\\x.vxi"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.expected, g.ResolvePath(c.text, false)) << c.text;
 }

@@ -33,8 +33,29 @@ head -c ${#expected} "$log" | cmp -s - <(printf '%s' "$expected") || fail "banne
 date_line=$(sed -n 7p "$log")
 [[ "$date_line" =~ ^Data\ :\ (Sun|Mon|Tues|Wednes|Thurs|Fri|Satur)day,\ [A-Z][a-z]+\ [0-9]{2},\ [0-9]{4}$'\r'$ ]] \
     || fail "date line: $date_line"
-[ "$(tail -c 4 "$log" | od -An -c | tr -d ' ')" = '\r\n\r\n' ] || fail "banner end"
-[ "$(wc -l < "$log")" -eq 9 ] || fail "banner is not nine lines"
+[ "$(sed -n 8,9p "$log" | tr -d '\r')" = "" ] || fail "banner end"
+
+# The start-up lines after the banner, up to where the run stops today.
+lines_of() { sed -n '10,$p' "$1" | tr -d '\r' | sed 's/^\[[0-9][0-9]\.[0-9][0-9]\.[0-9][0-9]\]  //'; }
+want=$'Initialize Model Variable fail!!\nInitilize global variable fail\nEnd of installation'
+[ "$(lines_of "$log")" = "$want" ] || fail "start-up lines: $(lines_of "$log")"
+
+# Renamed to Install.exe it looks for Install.dat; without it the profiles fail.
+copy=$(mktemp -d /tmp/setup-wine-pkg-XXXXXX)
+trap 'rm -f "$host_temp"/Setup.exe*.log "$host_temp"/Install.exe*.log; rm -rf "$copy"' EXIT
+cp -r "$PACKAGE"/. "$copy"/
+mv "$copy/Setup.exe" "$copy/Install.exe"
+"$RUN" "$copy/Install.exe" || fail "Install.exe without Install.dat: exit code $?"
+want=$'Initialize Profiles fail!!\nInitilize global variable fail\nEnd of installation'
+[ "$(lines_of "$host_temp/Install.exe.log")" = "$want" ] || fail "no data file: $(lines_of "$host_temp/Install.exe.log")"
+mv "$copy/Setup.dat" "$copy/Install.dat"
+"$RUN" "$copy/Install.exe" || fail "Install.exe: exit code $?"
+want=$'Initialize Model Variable fail!!\nInitilize global variable fail\nEnd of installation'
+[ "$(lines_of "$host_temp/Install.exe0.log")" = "$want" ] || fail "Install.dat: $(lines_of "$host_temp/Install.exe0.log")"
+rm "$copy/data/vxinst.vxi"
+"$RUN" "$copy/Install.exe"
+got=$(lines_of "$host_temp/Install.exe1.log" | head -1)
+[[ "$got" =~ ^\(.*\\data\\vxinst\.vxi\)\ file\ does\ not\ exist\.$ ]] || fail "missing configure file: $got"
 
 # No writable temporary folder: the run goes on and logs nothing.
 "$RUN" reg add 'HKCU\Environment' /v TEMP /d 'C:\no-such-folder' /f >/dev/null 2>&1
