@@ -11,14 +11,9 @@
 #include "app/language.h"
 #include "app/options.h"
 #include "profile/inst_profile.h"
+#include "sys/external_fnt.h"
 
 class CGlobalVar;
-
-// Stand-in until the companion libraries are wired.
-class CExternalFnt {
-public:
-    virtual ~CExternalFnt() = default;
-};
 
 // The four profiles of a run and their file names.
 class CProfileSet {

@@ -1,6 +1,6 @@
 // How the installer holds each of its profiles: the profile with its
 // defined strings, plus the current language's string file for messages
-// ("@NAME@"), macro variables ("$NAME$") and platform-specific sections.
+// ("@NAME@"), macro variables ("$NAME$") and sections for the running platform.
 #pragma once
 
 #include <cstdint>

@@ -52,6 +52,7 @@ const char kMain[] =
     "MIXED = @DEST@\r\n"
     "PAIR = a@b@HELLO@\r\n"
     "OPEN = @HELLO@ and @OPEN\r\n"
+    "ADJACENT = @HI@@BYE@\r\n"
     "DEFINED = @PROD_MSG@\r\n"
     "MACRO = $DEST_DIR$\\x\r\n"
     "ESC = @MULTI@\r\n"
@@ -68,6 +69,7 @@ const char kStringsEn[] =
     "[MESSAGES]\r\n"
     "HELLO = Hello\r\n"
     "BYE = Bye\r\n"
+    "HI = x\r\n"
     "DEST = Install to $DEST_DIR$\r\n"
     "PROD_MSG = %PRODUCT% Setup\r\n"
     "MULTI = a\\nb\r\n";
@@ -120,6 +122,9 @@ TEST_F(InstProfileTest, MessagesThenMacros) {
         // The failed pair's second "@" opens no token.
         {"PAIR", "a@b@HELLO@"},
         {"OPEN", "Hello and @OPEN"},
+        // The search goes on after the old pair's position in the changed
+        // text: after a shorter message it starts inside the next token.
+        {"ADJACENT", "x@BYE@"},
         {"DEFINED", "Veltrix Setup"},
         {"MACRO", "C:\\Program Files\\Veltrix\\x"},
         // Messages always convert escapes, the main profile only when asked.
