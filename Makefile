@@ -24,5 +24,5 @@ $(addprefix test-,$(PRESETS)): test-%: build-%
 	ctest --preset $*
 
 # Benchmarks for real (make test runs each once, briefly, as a smoke test).
-bench: build-linux
-	tools/run-benchmarks build/linux
+bench: build-linux build-win64
+	tools/run-benchmarks build/linux build/win64

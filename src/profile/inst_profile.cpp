@@ -78,13 +78,18 @@ void CInstProfile::ExpandMessages(std::string& text) const {
         const size_t b = FindChar(work, '@', a + 1);
         if (b == std::string::npos) break;
         name.assign(work, a + 1, b - a - 1);
+        // Unlike defined strings, the search goes on after the pair: after
+        // the message put in its place when it was found, so that a shorter
+        // message never makes the search skip the token that follows.
+        size_t next = b + 1;
         if (messages_.GetString(kMessages, name.c_str(), message, kProfileText, true) == 0) {
             token.assign(work, a, b - a + 1);
             work = ReplaceToken(work, token, message, limit);
             ProfileCut(work, limit);
+            next = a + message.size();
         }
-        // Unlike defined strings, the search goes on after the pair.
-        a = FindChar(work, '@', b + 1);
+        if (next >= work.size()) break;
+        a = FindChar(work, '@', next);
     }
     text.swap(work);
 }
