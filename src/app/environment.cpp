@@ -2,6 +2,8 @@
 
 #include "app/global_var.h"
 #include "app/installer_app.h"
+#include "app/text_format.h"
+#include "profile/inst_profile.h"
 
 namespace {
 
@@ -40,4 +42,30 @@ void CInstallTarget::SetDestination(const std::string& path) {
 void CInstallTarget::SetPort(const std::string& name) {
     if (!name.empty()) port = name;
     if (CLog* log = GetLog()) log->Log("Set Port : %s", port.c_str());
+}
+
+bool CProgramInfo::ReadProgramInfo(const CInstProfile& data) {
+    bool complete = true;
+    std::string value;
+    for (auto [key, member] : {std::pair<const char*, std::string*>{"MFG", &mfg},
+                               {"MDL", &mdl},
+                               {"VIDPID", &vidpid}}) {
+        if (data.GetString("PROGRAM_INFO", key, value, true, 0, nullptr, nullptr, 260))
+            *member = value;
+        else
+            complete = false;
+    }
+    if (data.GetString("PROGRAM_INFO", "PROGRAM_NAME", value, true, 0, nullptr, nullptr, 260))
+        programName = value;
+    return complete;
+}
+
+bool CRegistryKeys::BuildKeys(const CProgramInfo& info) {
+    const std::vector<std::string> args = {info.mfg, info.programName};
+    installing = FillPlaceholders("Software\\%s\\%s\\Installing", args, 260);
+    installingHistory = FillPlaceholders("Software\\%s\\%s\\Installing\\InstHistory", args, 260);
+    installed = FillPlaceholders("Software\\%s\\%s\\Installed", args, 260);
+    installedHistory = FillPlaceholders("Software\\%s\\%s\\Installed\\InstHistory", args, 260);
+    uninstallInfo = FillPlaceholders("Software\\%s\\%s\\UninstallInfo", args, 260);
+    return true;
 }

@@ -24,6 +24,10 @@ public:
 
 class CProgramInfo {
 public:
+    // MFG, MDL, VIDPID and PROGRAM_NAME of the data profile's PROGRAM_INFO;
+    // false when one of the first three is missing (what was found stays).
+    bool ReadProgramInfo(const CInstProfile& dataProfile);
+
     std::string mfg;
     std::string mdl;
     std::string vidpid;
@@ -32,6 +36,8 @@ public:
 
 class CRegistryKeys {
 public:
+    bool BuildKeys(const CProgramInfo& info);
+
     std::string installing;
     std::string installingHistory;
     std::string installed;

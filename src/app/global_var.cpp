@@ -85,11 +85,70 @@ bool CGlobalVar::Initialize() {
 // Steps provided by other parts of the engine; until then they answer as
 // their failure looks.
 std::string CGlobalVar::ReadAutorunVersion() { return std::string(); }
-bool CGlobalVar::ReadOptions() { return true; }
-bool CGlobalVar::ReadProgramInfo() { return false; }
-bool CGlobalVar::BuildRegistryKeys() { return false; }
-bool CGlobalVar::InitializeLanguage() { return false; }
-bool CGlobalVar::SelectLanguage(uint16_t, bool) { return false; }
+bool CGlobalVar::ReadOptions() {
+    int type = 0;
+    GetOsType(&type, nullptr);
+    return options.ReadOptions(&profiles.data, type);
+}
+bool CGlobalVar::ReadProgramInfo() { return programInfo.ReadProgramInfo(profiles.data); }
+bool CGlobalVar::BuildRegistryKeys() { return registryKeys.BuildKeys(programInfo); }
+bool CGlobalVar::InitializeLanguage() {
+    language.InitLanguage(&profiles.data);
+    return true;
+}
+
+bool CGlobalVar::SelectLanguage(uint16_t id, bool interactive) {
+    bool force = false;
+    if (id == 0) {
+        // The previous run's language, else the system's.
+        uint32_t code = 0;
+        id = ReadInstalledDword("LangCode", &code) ? static_cast<uint16_t>(code) : 0;
+        force = true;
+    }
+    bool changed = language.SetLanguage(&profiles.data, id, force);
+    if (!interactive || changed) {
+        const uint16_t code = language.languageId;
+        const std::string abbreviation = language.abbreviation;
+        const std::string previousStringFile = profiles.stringFile;
+        Write([this, code, abbreviation, previousStringFile] {
+            WriteInstallingDword("LangCode", code);
+            WriteInstallingString("LangAbbr", abbreviation);
+            WriteInstallingString("STR_FILE", previousStringFile);
+        });
+        profiles.LoadLanguageFiles(*this, language.abbreviation);
+        ReadOptions();
+        ReloadNetworkPrinterTexts();
+        if (interactive) ShowChangeLanguageWindow();
+    }
+    return true;
+}
+
+void CGlobalVar::ReloadNetworkPrinterTexts() {}
+void CGlobalVar::ShowChangeLanguageWindow() {}
+
+void CGlobalVar::Write(std::function<void()> write) {
+    if (writesHeld_) heldWrites_.push_back(std::move(write));
+    else write();
+}
+
+void CGlobalVar::ReleaseWrites() {
+    writesHeld_ = false;
+    std::vector<std::function<void()>> writes;
+    writes.swap(heldWrites_);
+    for (auto& w : writes) w();
+}
+
+void CGlobalVar::DropWrites() { heldWrites_.clear(); }
+
+bool CGlobalVar::ReadInstalledDword(const char*, uint32_t*) { return false; }
+bool CGlobalVar::ReadInstalledString(const char*, std::string*) { return false; }
+bool CGlobalVar::WriteInstallingString(const char*, const std::string&) { return false; }
+bool CGlobalVar::WriteInstallingDword(const char*, uint32_t) { return false; }
+bool CGlobalVar::GetOsType(int* type, int* family) {
+    if (type) *type = 0;
+    if (family) *family = 0;
+    return false;
+}
 bool CGlobalVar::InitTarget() { return false; }
 bool CGlobalVar::LoadLibraries() { return false; }
 

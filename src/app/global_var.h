@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <functional>
+#include <vector>
 #include <cstdint>
 #include <string>
 
@@ -65,6 +67,23 @@ public:
     std::string OsDefineString() const override { return target.osDefine; }
     std::string LanguageAbbreviation() const override { return language.abbreviation; }
 
+    // Start-up writes nothing to the registry or the disk until it knows it
+    // is the only instance: while held, writes wait in order; Release runs
+    // them, Drop forgets them (a second start).
+    void HoldWrites() { writesHeld_ = true; }
+    void ReleaseWrites();
+    void DropWrites();
+    bool WritesHeld() const { return writesHeld_; }
+    void Write(std::function<void()> write);
+
+    // Registry values under the Installed and Installing keys (HKLM).
+    virtual bool ReadInstalledDword(const char* name, uint32_t* value);
+    virtual bool ReadInstalledString(const char* name, std::string* value);
+    virtual bool WriteInstallingString(const char* name, const std::string& value);
+    virtual bool WriteInstallingDword(const char* name, uint32_t value);
+    // The running system's OS type and family (0 when unknown).
+    virtual bool GetOsType(int* type, int* family);
+
     // The steps of Initialize that later parts of the engine provide.
     virtual std::string ReadAutorunVersion();
     virtual bool ReadOptions();
@@ -73,6 +92,8 @@ public:
     virtual bool InitializeLanguage();
     virtual bool SelectLanguage(uint16_t languageId, bool interactive);
     virtual bool InitTarget();
+    virtual void ReloadNetworkPrinterTexts();
+    virtual void ShowChangeLanguageWindow();
     virtual bool LoadLibraries();
 
     std::string version;
@@ -87,6 +108,10 @@ public:
     CProgramInfo programInfo;
     CRegistryKeys registryKeys;
     CInstallTarget target;
+
+private:
+    bool writesHeld_ = false;
+    std::vector<std::function<void()>> heldWrites_;
 };
 
 // The application's global state (valid while the application object lives).

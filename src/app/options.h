@@ -1,9 +1,16 @@
 // The package's option flags (data profile OPTION).
 #pragma once
 
+class CInstProfile;
+
 class COptionInfo {
 public:
     virtual ~COptionInfo() = default;
+
+    // Reads the flags from the data profile's OPTION section (its platform
+    // variant first). osType: the running system's OS type, for the
+    // right-to-left layout that old systems lack. False only without a profile.
+    bool ReadOptions(const CInstProfile* profile, int osType);
 
     bool usbOnly = false;
     bool network = false;
