@@ -34,6 +34,13 @@ void CInstallerApp::ReleaseInstanceMutex() {
 }
 
 bool CInstallerApp::InitInstance() {
+    // A silent run shows no window from its first step on, so the S switch
+    // is known before anything could be shown.
+    if (InterpretSwitches(SplitCommandLine(ParametersOf(os::CommandLine()))).silent) silent_ = true;
+    // Nothing reaches the registry or the disk before this start knows it is
+    // the only one; a second start must leave the first one's records alone.
+    global_->HoldWrites();
+
     // 1. Control containers and rich edit need no set-up of ours.
     // 2. The wizard object; its window comes later.
     wizard_ = MakeWizard();
@@ -48,8 +55,11 @@ bool CInstallerApp::InitInstance() {
     // 4. One installer per program name.
     if (!CheckSingleInstance()) {
         log_.Log("There is a previous running instance of this application, so it is terminated.");
+        global_->DropWrites();
         return false;
     }
+    // A silent run has no window to create: holding the mutex is enough.
+    if (silent_ && instanceMutex_) g.ReleaseWrites();
 
     // 5. Administrator rights for a device driver on the NT family.
     if (g.options.deviceInstall && OsFamily() != 10 && !IsAdministrator()) {
@@ -91,12 +101,16 @@ bool CInstallerApp::InitInstance() {
         log_.Log("The installer initializing fail");
         wizardOwned_ = false;
         ReleaseInstanceMutex();
+        global_->DropWrites();
         return false;
     case CWizard::kAlreadyRunning:
         log_.Log("The installer is already running");
         ReleaseInstanceMutex();
+        global_->DropWrites();
         return false;
     default:
+        // The only instance: what start-up held back may be written now.
+        g.ReleaseWrites();
         break;
     }
 
@@ -400,8 +414,31 @@ ui::HWnd GetMainWindow() {
     return app->mainWindow();
 }
 
+int DefaultAnswer(uint32_t style) {
+    static const int kButtons[][3] = {
+        {ui::kIdOk, 0, 0},                    // OK
+        {ui::kIdOk, ui::kIdCancel, 0},        // OK, Cancel
+        {3, 4, 5},                            // Abort, Retry, Ignore
+        {ui::kIdYes, ui::kIdNo, ui::kIdCancel},  // Yes, No, Cancel
+        {ui::kIdYes, ui::kIdNo, 0},           // Yes, No
+        {4, ui::kIdCancel, 0},                // Retry, Cancel
+    };
+    const uint32_t set = style & 0xF;
+    if (set > 5) return ui::kIdOk;
+    // The preselected button, else the first.
+    const uint32_t preselected = (style >> 8) & 0xF;
+    int answer = preselected < 3 ? kButtons[set][preselected] : 0;
+    return answer ? answer : kButtons[set][0];
+}
+
 int ShowMessage(ui::HWnd owner, const std::string& text, const std::string& caption,
                 uint32_t style) {
+    CInstallerApp* app = GetInstallerApp();
+    if (app && app->silent()) {
+        // Nobody could answer a window: the text goes to the log.
+        app->log().Log("Message (%s) : %s", caption.c_str(), text.c_str());
+        return DefaultAnswer(style);
+    }
     CGlobalVar* g = GetGlobalVar();
     if (g && g->options.rightAlign) style |= ui::kMbRtlReading;
     return ui::ShowMessageBox(owner, text.c_str(), caption.c_str(), style);

@@ -127,6 +127,11 @@ void PostCommand(const char* type, const char* p1 = nullptr, const char* p2 = nu
 // None in a silent run; otherwise the wizard when its window exists, else
 // the framework's main window.
 ui::HWnd GetMainWindow();
+// The answer of a message box nobody presses: its preselected button, else
+// its first.
+int DefaultAnswer(uint32_t style);
 // A system message box; right-to-left reading with the RIGHT_ALIGN option.
+// In a silent run no box opens: the text is logged and the default answer
+// returned.
 int ShowMessage(ui::HWnd owner, const std::string& text, const std::string& caption,
                 uint32_t style);

@@ -517,3 +517,61 @@ TEST_F(Startup, PostCommandFillsTheSharedRecord) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Startup, ASilentRunShowsNoWindowAndLogsItsMessages) {
+    std::string dat = std::string(kSetupDat) +
+                      "[SYSTEM_REQUIREMENT]\r\nMSG_IS_NOT_ADMIN = Ask your administrator.\r\n";
+    pkg.Standard(dat.c_str());
+    CommandLine("/S");
+    headless::TakeShownBoxes();
+    std::string logName;
+    {
+        DoubleApp app;
+        app.admin = false;
+        logName = app.log().FileName();
+        EXPECT_FALSE(app.InitInstance());
+    }
+    EXPECT_TRUE(headless::TakeShownBoxes().empty());
+    EXPECT_EQ("Message (Test Printer) : Ask your administrator.", LogLines(m, logName).back());
+}
+
+struct AnswerCase {
+    uint32_t style;
+    int answer;
+};
+
+TEST(DefaultAnswer, ThePreselectedButtonElseTheFirst) {
+    const AnswerCase cases[] = {
+        {ui::kMbOk, ui::kIdOk},
+        {ui::kMbOkCancel, ui::kIdOk},
+        {ui::kMbYesNo, ui::kIdYes},
+        {ui::kMbYesNo | 0x100, ui::kIdNo},         // second button preselected
+        {3 | 0x200, ui::kIdCancel},                // Yes, No, Cancel with the third
+        {ui::kMbOk | 0x200, ui::kIdOk},            // no third button: the first
+        {ui::kMbYesNo | ui::kMbIconQuestion, ui::kIdYes},
+    };
+    for (const AnswerCase& c : cases) EXPECT_EQ(c.answer, DefaultAnswer(c.style)) << c.style;
+}
+
+TEST_F(Startup, HeldWritesWaitUntilTheStartIsTheOnlyOne) {
+    pkg.Standard();
+    DoubleApp app;
+    std::vector<int> done;
+    app.global().HoldWrites();
+    app.global().Write([&] { done.push_back(1); });
+    app.global().Write([&] { done.push_back(2); });
+    EXPECT_TRUE(done.empty());
+    app.global().ReleaseWrites();
+    EXPECT_EQ((std::vector<int>{1, 2}), done);
+    app.global().Write([&] { done.push_back(3); });  // no longer held
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), done);
+    app.global().HoldWrites();
+    app.global().Write([&] { done.push_back(4); });
+    app.global().DropWrites();
+    app.global().ReleaseWrites();
+    EXPECT_EQ((std::vector<int>{1, 2, 3}), done);
+}
+
+}  // namespace
