@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/messages.h"
+#include "app/system_requirement.h"
 #include "app/text_format.h"
 #include "sys/utl.h"
 #include "wizard/wizard.h"
@@ -360,7 +361,10 @@ bool CInstallerApp::IsAdministrator() { return false; }
 int CInstallerApp::OsFamily() { return 0; }
 bool CInstallerApp::ReadInstalledDestDir(std::string&) { return false; }
 bool CInstallerApp::ReadInstalledLangCode(uint32_t&) { return false; }
-bool CInstallerApp::CheckMinimumRequirement(bool) { return false; }
+bool CInstallerApp::CheckMinimumRequirement(bool usbOnly) {
+    CSystemRequirement requirement;
+    return requirement.Check(usbOnly);
+}
 void CInstallerApp::SilentInstall(bool) {}
 void CInstallerApp::SilentUninstall() {}
 void CInstallerApp::WaitNoPendingPnP(bool) {}

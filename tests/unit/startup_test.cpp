@@ -177,10 +177,9 @@ TEST_F(Startup, ThePackageRunsUntilTheFirstMissingStep) {
     ASSERT_GE(lines.size(), 6u);
     EXPECT_EQ("Get Option fail", lines[0]);
     EXPECT_EQ("USB ONLY Option is OFF", lines[1]);
-    EXPECT_EQ((std::vector<std::string>{"Parameter : ",
-                                        "This system could not satisfy the installer Minimum Requirement!",
-                                        "End of installation"}),
-              std::vector<std::string>(lines.end() - 3, lines.end()));
+    EXPECT_EQ((std::vector<std::string>{"Parameter : ", "Initialize installed item information fail",
+                                        "Initialize fail", "End of installation"}),
+              std::vector<std::string>(lines.end() - 4, lines.end()));
 }
 
 struct MissingCase {

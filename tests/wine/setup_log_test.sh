@@ -7,7 +7,8 @@ PACKAGE=$1
 RUN=${WINE_RUN:?}
 # Where a run of the sample package ends today: the first part of the
 # engine that is still missing.
-STOP_LINES=$'This system could not satisfy the installer Minimum Requirement!\nEnd of installation'
+STOP_LINES=$'Initialize installed item information fail\nInitialize fail\nEnd of installation'
+STOP_COUNT=3
 fail() { echo "FAIL: $*"; exit 1; }
 
 win_temp=$("$RUN" cmd /c echo %TEMP% | tr -d '\r')
@@ -41,7 +42,7 @@ date_line=$(sed -n 7p "$log")
 # The start-up lines after the banner, up to where the run stops today.
 lines_of() { sed -n '10,$p' "$1" | tr -d '\r' | sed 's/^\[[0-9][0-9]\.[0-9][0-9]\.[0-9][0-9]\]  //'; }
 want=$STOP_LINES
-[ "$(lines_of "$log" | tail -2)" = "$want" ] || fail "start-up lines: $(lines_of "$log")"
+[ "$(lines_of "$log" | tail -$STOP_COUNT)" = "$want" ] || fail "start-up lines: $(lines_of "$log")"
 
 # Renamed to Install.exe it looks for Install.dat; without it the profiles fail.
 copy=$(mktemp -d /tmp/setup-wine-pkg-XXXXXX)
@@ -54,7 +55,7 @@ want=$'Initialize Profiles fail!!\nInitilize global variable fail\nEnd of instal
 mv "$copy/Setup.dat" "$copy/Install.dat"
 "$RUN" "$copy/Install.exe" || fail "Install.exe: exit code $?"
 want=$STOP_LINES
-[ "$(lines_of "$host_temp/Install.exe0.log" | tail -2)" = "$want" ] || fail "Install.dat: $(lines_of "$host_temp/Install.exe0.log")"
+[ "$(lines_of "$host_temp/Install.exe0.log" | tail -$STOP_COUNT)" = "$want" ] || fail "Install.dat: $(lines_of "$host_temp/Install.exe0.log")"
 rm "$copy/data/vxinst.vxi"
 "$RUN" "$copy/Install.exe"
 got=$(lines_of "$host_temp/Install.exe1.log" | head -1)
