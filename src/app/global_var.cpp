@@ -84,7 +84,12 @@ bool CGlobalVar::Initialize() {
 
 // Steps provided by other parts of the engine; until then they answer as
 // their failure looks.
-std::string CGlobalVar::ReadAutorunVersion() { return std::string(); }
+std::string CGlobalVar::ReadAutorunVersion() {
+    std::string autorun = sourceDir + "\\Autorun.inf";
+    std::string value;
+    os::ReadProfileString("INFOMATION", "VERSION", "", value, 260, autorun.c_str());
+    return value;
+}
 bool CGlobalVar::ReadOptions() {
     int type = 0;
     GetOsType(&type, nullptr);

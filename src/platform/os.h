@@ -76,6 +76,12 @@ uint32_t RemoveFile(const char* path);
 // given (the deleting forms of Windows are not offered).
 uint32_t WriteProfileString(const char* section, const char* key, const char* value,
                             const char* file);
+// The platform's INI reader (GetPrivateProfileString rules): the value of
+// the key in the section, blanks and one pair of surrounding quotes removed,
+// cut to size - 1 bytes; the default when the file, section or key is
+// missing. Answers the length copied.
+size_t ReadProfileString(const char* section, const char* key, const char* defaultValue,
+                         std::string& value, size_t size, const char* file);
 // Replaces every line of the section by keys, a list of "key=value" texts
 // each ended by NUL, the list ended by an empty text; an empty list leaves
 // the section empty.
@@ -122,3 +128,5 @@ uint32_t CreateNamedMutex(const char* name, Handle* mutex);
 uint32_t AnsiCodePage();
 
 }  // namespace os
+
+#include "platform/os_system.h"

@@ -147,3 +147,38 @@ TEST(Files, RelativePathsFollowTheCurrentDirectory) {
 TEST(Files, CloseHandleIgnoresNull) { os::CloseHandle(nullptr); }
 
 }  // namespace
+
+namespace {
+
+struct IniCase {
+    const char* section;
+    const char* key;
+    size_t size;
+    const char* expected;
+};
+
+TEST(Files, ReadProfileStringFollowsTheIniRules) {
+    std::string path = MakeFile(Scratch("Autorun.inf"),
+                                "[autorun]\r\nopen=Setup.exe\r\n[INFOMATION]\r\n"
+                                "VERSION = \"3.20\" \r\nNAME =  Sample Printer  \r\n");
+    const IniCase cases[] = {
+        {"INFOMATION", "VERSION", 260, "3.20"},
+        {"infomation", "version", 260, "3.20"},
+        {"INFOMATION", "NAME", 260, "Sample Printer"},
+        {"INFOMATION", "NAME", 7, "Sample"},  // cut to the buffer
+        {"INFOMATION", "MISSING", 260, "dflt"},
+        {"NOSECTION", "VERSION", 260, "dflt"},
+    };
+    for (const IniCase& c : cases) {
+        std::string value;
+        size_t n = os::ReadProfileString(c.section, c.key, "dflt", value, c.size, path.c_str());
+        EXPECT_EQ(c.expected, value) << c.section << "/" << c.key;
+        EXPECT_EQ(value.size(), n) << c.key;
+    }
+    std::string value;
+    os::ReadProfileString("INFOMATION", "VERSION", "", value, 260,
+                          Scratch("no-such.inf").c_str());
+    EXPECT_EQ("", value);
+}
+
+}  // namespace

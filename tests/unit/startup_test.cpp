@@ -574,3 +574,17 @@ TEST_F(Startup, HeldWritesWaitUntilTheStartIsTheOnlyOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Startup, WithoutAVersionTheCdsAutorunGivesIt) {
+    std::string dat = kSetupDat;
+    dat.replace(dat.find("[VERSION]"), std::string("[VERSION]\r\nVERSION = 2.10\r\n").size(), "");
+    pkg.Standard(dat.c_str());
+    pkg.Write("Autorun.inf", "[autorun]\r\nopen=Setup.exe\r\n[INFOMATION]\r\nVERSION=4.05\r\n");
+    DoubleApp app;
+    ASSERT_TRUE(app.global().Initialize());
+    EXPECT_EQ("4.05", app.global().version);
+}
+
+}  // namespace

@@ -72,10 +72,41 @@ public:
         return Number(Get(section, key), fallback);
     }
     const CSectionList& list() const { return list_; }
+    // The section's key lines in file order, keys and values trimmed and
+    // unquoted.
+    std::vector<std::pair<std::string, std::string>> Lines(const char* section) const {
+        std::vector<std::pair<std::string, std::string>> lines;
+        if (SECTION_LIST* s = list_.FindSection(section))
+            for (LINE_LIST* l = s->lines; l; l = l->next)
+                lines.emplace_back(Unquote(Trim(l->key)), Trim(l->value));
+        return lines;
+    }
 
 private:
     CSectionList list_;
 };
+
+// "a, b" at its last comma, both parts trimmed and unquoted: the first
+// part (a driver name, a device id) may hold commas, the last never does.
+void SplitLast(const std::string& value, std::string& first, std::string& last) {
+    size_t comma = value.rfind(',');
+    first = Unquote(Trim(comma == std::string::npos ? value : value.substr(0, comma)));
+    last = comma == std::string::npos ? std::string() : Unquote(Trim(value.substr(comma + 1)));
+}
+
+constexpr uint16_t kSuiteTerminal = 0x0010;
+
+uint64_t HostMonotonicMs() {
+    struct timespec ts {};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec / 1000000);
+}
+
+uint64_t HostWallMs() {
+    struct timespec ts {};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec / 1000000);
+}
 
 bool ReadHostFile(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
@@ -214,7 +245,32 @@ std::string Machine::DefaultIni() {
            "\r\n"
            "// letter = kind (fixed, cdrom, removable, remote, ramdisk), host folder, free MB\r\n"
            "[Drives]\r\n"
-           "C = fixed, drive_c, 20480\r\n";
+           "C = fixed, drive_c, 20480\r\n"
+           "\r\n"
+           "// port name = monitor\r\n"
+           "[Ports]\r\n"
+           "LPT1: = Local Port\r\n"
+           "COM1: = Local Port\r\n"
+           "FILE: = Local Port\r\n"
+           "\r\n"
+           "// printer name = driver, port\r\n"
+           "[Printers]\r\n"
+           "\r\n"
+           "// driver name = environment\r\n"
+           "[Drivers]\r\n"
+           "\r\n"
+           "// name = running or stopped[, transition ms][, hang][, disabled]\r\n"
+           "[Services]\r\n"
+           "Spooler = running, 300\r\n"
+           "SharedAccess = running, 1500\r\n"
+           "\r\n"
+           "// port = IEEE-1284 device id, VID/PID\r\n"
+           "[Devices]\r\n"
+           "\r\n"
+           "[NetworkPrinters]\r\n"
+           "\r\n"
+           "// function or library name = 1: the system lacks it\r\n"
+           "[MissingFunctions]\r\n";
 }
 
 uint32_t Machine::Open(const std::string& folder, std::unique_ptr<Machine>& machine,
@@ -271,6 +327,10 @@ uint32_t Machine::Load(std::string* error) {
     codePage_ = ini.Num("Machine", "CodePage", 1252);
     administrator_ = ini.Num("Machine", "Administrator", 1) != 0;
     terminalServer_ = ini.Num("Machine", "TerminalServer", 0) != 0;
+    // Windows announces Terminal Services in the suite mask.
+    if (terminalServer_) version_.suiteMask |= kSuiteTerminal;
+    pnpBusyMs_ = ini.Num("Machine", "PnPBusyMs", 0);
+    pnpReadyAtMs_ = ClockMs() + pnpBusyMs_;
 
     std::string clock = Trim(ini.Get("Machine", "Clock"));
     int y, mo, d, h, mi, s;
@@ -291,6 +351,9 @@ uint32_t Machine::Load(std::string* error) {
     dirs_.temp = ini.Get("Directories", "Temp", dirs_.windows + "\\TEMP");
     if (dirs_.temp.empty() || dirs_.temp.back() != '\\') dirs_.temp += '\\';
     dirs_.programFiles = ini.Get("Directories", "ProgramFiles", "C:\\Program Files");
+    if (is64_)
+        dirs_.programFilesX86 =
+            ini.Get("Directories", "ProgramFilesX86", dirs_.programFiles + " (x86)");
 
     if (SECTION_LIST* s = ini.list().FindSection("Drives")) {
         for (LINE_LIST* l = s->lines; l; l = l->next) {
@@ -316,6 +379,42 @@ uint32_t Machine::Load(std::string* error) {
             drives_[drive.letter] = drive;
         }
     }
+    for (const auto& [key, value] : ini.Lines("Ports")) {
+        if (!key.empty()) ports_.push_back(key);
+    }
+    for (const auto& [key, value] : ini.Lines("Printers")) {
+        std::string driver, port;
+        SplitLast(value, driver, port);
+        if (!key.empty()) printers_.push_back(PrinterSeed{key, driver, port});
+    }
+    for (const auto& [key, value] : ini.Lines("Drivers")) {
+        if (!key.empty()) drivers_.push_back(key);
+    }
+    for (const auto& [key, value] : ini.Lines("Services")) {
+        if (key.empty()) continue;
+        ServiceSeed svc;
+        svc.name = key;
+        std::stringstream ss(value);
+        std::string part;
+        for (int i = 0; std::getline(ss, part, ','); ++i) {
+            part = Trim(part);
+            if (i == 0) svc.state = EqualNoCase(part, "running") ? 4u : 1u;
+            else if (EqualNoCase(part, "hang")) svc.hangs = true;
+            else if (EqualNoCase(part, "disabled")) svc.disabled = true;
+            else svc.transitionMs = Number(part, 0);
+        }
+        services_.push_back(svc);
+    }
+    for (const auto& [key, value] : ini.Lines("Devices")) {
+        Device device;
+        device.port = key;
+        SplitLast(value, device.deviceId, device.vidPid);
+        if (!key.empty()) devices_.push_back(device);
+    }
+    for (const auto& [key, value] : ini.Lines("MissingFunctions")) {
+        if (!key.empty() && Number(value, 1) != 0) missing_.push_back(key);
+    }
+
     if (drives_.find('C') == drives_.end()) {
         if (error) *error = "machine.ini names no drive C";
         return os::kErrInvalidData;
@@ -334,10 +433,12 @@ uint32_t Machine::Seed(std::string* error) {
     for (auto& [letter, drive] : drives_)
         if (!drive.ReadOnly()) MakeHostDirs(drive.hostPath);
     // The folders every Windows has.
-    for (const std::string* dir : {&dirs_.windows, &dirs_.system, &dirs_.temp, &dirs_.programFiles}) {
+    for (const std::string* dir : {&dirs_.windows, &dirs_.system, &dirs_.temp, &dirs_.programFiles,
+                                   &dirs_.programFilesX86}) {
         std::string host;
-        if (ToHostPath(*dir, "C:\\", host) == 0) MakeHostDirs(host);
+        if (!dir->empty() && ToHostPath(*dir, "C:\\", host) == 0) MakeHostDirs(host);
     }
+    EnsureSpoolerAndServices();
     const std::string cv = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
     uint32_t rc = registry_.SetString(cv, "ProgramFilesDir", dirs_.programFiles);
     registry_.SetString(cv, "CommonFilesDir", dirs_.programFiles + "\\Common Files");
@@ -358,8 +459,8 @@ uint32_t Machine::Seed(std::string* error) {
     }
     if (is64_) {
         const std::string wow = "HKLM\\SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion";
-        registry_.SetString(wow, "ProgramFilesDir", dirs_.programFiles + " (x86)");
-        registry_.SetString(cv, "ProgramFilesDir (x86)", dirs_.programFiles + " (x86)");
+        registry_.SetString(wow, "ProgramFilesDir", dirs_.programFilesX86);
+        registry_.SetString(cv, "ProgramFilesDir (x86)", dirs_.programFilesX86);
     }
     if (rc != 0 && error) *error = "cannot seed the registry";
     return rc;
@@ -609,6 +710,217 @@ std::vector<Machine::PostedMessage> Machine::TakePostedMessages() {
     if (last) Stmt(registry_.db(), "DELETE FROM sys_posted WHERE pid = ? AND seq <= ?")
                   .Bind(1, self.pid).Bind(2, last).Step();
     return out;
+}
+
+}  // namespace sim
+
+// --- time, Plug-and-Play, missing functions ------------------------------------
+
+namespace sim {
+
+bool Machine::FunctionMissing(const std::string& name) const {
+    for (const std::string& m : missing_)
+        if (EqualNoCase(m, name.c_str())) return true;
+    return false;
+}
+
+uint64_t Machine::ClockMs() const {
+    // Wall time at the opening keeps pending service changes of an earlier
+    // process in the past for a later one.
+    static const uint64_t wallAtStart = HostWallMs();
+    static const uint64_t monoAtStart = HostMonotonicMs();
+    return wallAtStart + (HostMonotonicMs() - monoAtStart) + advancedMs_.load();
+}
+
+void Machine::AdvanceClock(uint64_t ms) { advancedMs_ += ms; }
+
+uint32_t Machine::WaitPnP(uint32_t timeoutMs) {
+    uint64_t now = ClockMs();
+    if (now >= pnpReadyAtMs_) return 0;
+    uint64_t left = pnpReadyAtMs_ - now;
+    if (left <= timeoutMs) {
+        AdvanceClock(left);
+        return 0;
+    }
+    AdvanceClock(timeoutMs);
+    return os::kErrWaitTimeout;
+}
+
+// --- spooler and services in the store ---------------------------------------
+
+void Machine::EnsureSpoolerAndServices() {
+    if (spoolerReady_) return;
+    sqlite3* db = registry_.db();
+    if (!db) return;
+    static const char* kSchema =
+        "CREATE TABLE IF NOT EXISTS sys_seeded(what TEXT PRIMARY KEY);"
+        "CREATE TABLE IF NOT EXISTS spool_port(seq INTEGER PRIMARY KEY, name TEXT,"
+        " fold TEXT UNIQUE);"
+        "CREATE TABLE IF NOT EXISTS spool_printer(seq INTEGER PRIMARY KEY, name TEXT,"
+        " fold TEXT UNIQUE, driver TEXT, port TEXT);"
+        "CREATE TABLE IF NOT EXISTS spool_driver(seq INTEGER PRIMARY KEY, name TEXT,"
+        " fold TEXT UNIQUE);"
+        "CREATE TABLE IF NOT EXISTS sys_service(fold TEXT PRIMARY KEY, name TEXT, state INTEGER,"
+        " transition INTEGER, hangs INTEGER, disabled INTEGER, since INTEGER, due INTEGER,"
+        " target INTEGER);";
+    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) return;
+    bool ok = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr) == SQLITE_OK;
+    // Seeded once per store, also into a store made before these tables.
+    if (ok && !Stmt(db, "SELECT 1 FROM sys_seeded WHERE what = 'spooler'").Step()) {
+        for (const std::string& p : ports_)
+            Stmt(db, "INSERT OR IGNORE INTO spool_port(name, fold) VALUES(?, ?)")
+                .Bind(1, p).Bind(2, FoldName(p)).Step();
+        for (const PrinterSeed& p : printers_)
+            Stmt(db, "INSERT OR IGNORE INTO spool_printer(name, fold, driver, port)"
+                     " VALUES(?, ?, ?, ?)")
+                .Bind(1, p.name).Bind(2, FoldName(p.name)).Bind(3, p.driver).Bind(4, p.port).Step();
+        for (const std::string& d : drivers_)
+            Stmt(db, "INSERT OR IGNORE INTO spool_driver(name, fold) VALUES(?, ?)")
+                .Bind(1, d).Bind(2, FoldName(d)).Step();
+        for (const ServiceSeed& v : services_)
+            Stmt(db, "INSERT OR IGNORE INTO sys_service(fold, name, state, transition, hangs,"
+                     " disabled, since, due, target) VALUES(?, ?, ?, ?, ?, ?, 0, 0, ?)")
+                .Bind(1, FoldName(v.name)).Bind(2, v.name).Bind(3, v.state)
+                .Bind(4, v.transitionMs).Bind(5, v.hangs ? 1 : 0).Bind(6, v.disabled ? 1 : 0)
+                .Bind(7, v.state).Step();
+        Stmt(db, "INSERT INTO sys_seeded(what) VALUES('spooler')").Step();
+    }
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!ok) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    spoolerReady_ = ok;
+}
+
+namespace {
+
+std::string Text(Stmt& q, int c) {
+    const unsigned char* t = sqlite3_column_text(q.s, c);
+    return t ? reinterpret_cast<const char*>(t) : "";
+}
+
+}  // namespace
+
+std::vector<std::string> Machine::Ports() {
+    EnsureSpoolerAndServices();
+    std::vector<std::string> out;
+    Stmt q(registry_.db(), "SELECT name FROM spool_port ORDER BY seq");
+    while (q.Step()) out.push_back(Text(q, 0));
+    return out;
+}
+
+std::vector<PrinterSeed> Machine::Printers() {
+    EnsureSpoolerAndServices();
+    std::vector<PrinterSeed> out;
+    Stmt q(registry_.db(), "SELECT name, driver, port FROM spool_printer ORDER BY seq");
+    while (q.Step()) out.push_back(PrinterSeed{Text(q, 0), Text(q, 1), Text(q, 2)});
+    return out;
+}
+
+std::vector<std::string> Machine::Drivers() {
+    EnsureSpoolerAndServices();
+    std::vector<std::string> out;
+    Stmt q(registry_.db(), "SELECT name FROM spool_driver ORDER BY seq");
+    while (q.Step()) out.push_back(Text(q, 0));
+    return out;
+}
+
+namespace {
+
+struct ServiceRow {
+    std::string name;
+    uint32_t state = 0, target = 0, transition = 0;
+    bool hangs = false, disabled = false;
+    int64_t since = 0, due = 0;
+};
+
+bool ReadService(sqlite3* db, const std::string& fold, ServiceRow& row) {
+    Stmt q(db, "SELECT name, state, transition, hangs, disabled, since, due, target"
+               " FROM sys_service WHERE fold = ?");
+    q.Bind(1, fold);
+    if (!q.Step()) return false;
+    row.name = Text(q, 0);
+    row.state = static_cast<uint32_t>(q.Int(1));
+    row.transition = static_cast<uint32_t>(q.Int(2));
+    row.hangs = q.Int(3) != 0;
+    row.disabled = q.Int(4) != 0;
+    row.since = q.Int(5);
+    row.due = q.Int(6);
+    row.target = static_cast<uint32_t>(q.Int(7));
+    return true;
+}
+
+void WriteServiceState(sqlite3* db, const std::string& fold, uint32_t state, uint32_t target,
+                       int64_t since, int64_t due) {
+    Stmt(db, "UPDATE sys_service SET state = ?, target = ?, since = ?, due = ? WHERE fold = ?")
+        .Bind(1, state).Bind(2, target).Bind(3, since).Bind(4, due).Bind(5, fold).Step();
+}
+
+bool Pending(uint32_t state) {
+    return state == os::kServiceStartPending || state == os::kServiceStopPending;
+}
+
+}  // namespace
+
+uint32_t Machine::QueryService(const std::string& name, os::ServiceStatus* status) {
+    EnsureSpoolerAndServices();
+    sqlite3* db = registry_.db();
+    const std::string fold = FoldName(name);
+    ServiceRow row;
+    if (!ReadService(db, fold, row)) return os::kErrServiceDoesNotExist;
+    os::ServiceStatus st;
+    const int64_t now = static_cast<int64_t>(ClockMs());
+    if (Pending(row.state) && !row.hangs && now >= row.due) {
+        // The change finished since the last look.
+        WriteServiceState(db, fold, row.target, row.target, 0, 0);
+        Journal(std::string(row.target == os::kServiceRunning ? "service started: "
+                                                              : "service stopped: ") +
+                row.name);
+        row.state = row.target;
+    }
+    st.state = row.state;
+    if (Pending(row.state)) {
+        // A service reports progress about every quarter second; one that
+        // hangs never gets past its first checkpoint.
+        st.checkPoint = row.hangs ? 1u : 1u + static_cast<uint32_t>((now - row.since) / 250);
+        st.waitHintMs = row.transition;
+    }
+    if (status) *status = st;
+    return 0;
+}
+
+uint32_t Machine::StartService(const std::string& name) {
+    return ServiceTransition(name, true, nullptr);
+}
+
+uint32_t Machine::StopService(const std::string& name, os::ServiceStatus* status) {
+    return ServiceTransition(name, false, status);
+}
+
+uint32_t Machine::ServiceTransition(const std::string& name, bool start,
+                                    os::ServiceStatus* status) {
+    os::ServiceStatus now;
+    uint32_t rc = QueryService(name, &now);
+    if (rc) return rc;
+    sqlite3* db = registry_.db();
+    const std::string fold = FoldName(name);
+    ServiceRow row;
+    ReadService(db, fold, row);
+    if (start) {
+        if (row.disabled) return os::kErrServiceDisabled;
+        if (row.state != os::kServiceStopped) return os::kErrServiceAlreadyRunning;
+    } else {
+        if (row.state == os::kServiceStopped) return os::kErrServiceNotActive;
+        if (Pending(row.state)) return os::kErrServiceCannotAcceptControl;
+    }
+    const uint32_t target = start ? os::kServiceRunning : os::kServiceStopped;
+    const uint32_t pending = start ? os::kServiceStartPending : os::kServiceStopPending;
+    if (row.transition == 0 && !row.hangs) {
+        WriteServiceState(db, fold, target, target, 0, 0);
+        Journal(std::string(start ? "service started: " : "service stopped: ") + row.name);
+    } else {
+        const int64_t t = static_cast<int64_t>(ClockMs());
+        WriteServiceState(db, fold, pending, target, t, t + row.transition);
+    }
+    return QueryService(name, status);
 }
 
 }  // namespace sim

@@ -3,6 +3,7 @@
 // drives and journal.log (effects that cannot really happen here).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -25,10 +26,37 @@ struct Drive {
 };
 
 struct Directories {
-    std::string windows;       // "C:\WINDOWS"
-    std::string system;        // "C:\WINDOWS\system32"
-    std::string temp;          // "C:\...\Temp\" (with the backslash)
-    std::string programFiles;  // "C:\Program Files"
+    std::string windows;          // "C:\WINDOWS"
+    std::string system;           // "C:\WINDOWS\system32"
+    std::string temp;             // "C:\...\Temp\" (with the backslash)
+    std::string programFiles;     // "C:\Program Files"
+    std::string programFilesX86;  // 64-bit machines: "C:\Program Files (x86)"
+};
+
+// A printer present at start: [Printers] name = driver, port.
+struct PrinterSeed {
+    std::string name;
+    std::string driver;
+    std::string port;
+};
+
+// A service present at start: [Services] name = state[, transition ms]
+// [, hang][, disabled]. A start or stop takes the transition time of
+// simulated time (0: at once); a hanging service stays pending for ever
+// without progress; a disabled one refuses to start.
+struct ServiceSeed {
+    std::string name;
+    uint32_t state = 1;  // os::ServiceState
+    uint32_t transitionMs = 0;
+    bool hangs = false;
+    bool disabled = false;
+};
+
+// A device attached to a port: [Devices] port = IEEE-1284 device id, VID/PID.
+struct Device {
+    std::string port;      // "USB001", "LPT1:"
+    std::string deviceId;  // "MFG:...;MDL:...;CMD:...;"
+    std::string vidPid;    // "VID_1A2B&PID_0C01"; empty on a parallel port
 };
 
 // Identity of this host process in the machine's store (pid and start
@@ -60,6 +88,40 @@ public:
     const std::map<char, Drive>& drives() const { return drives_; }
     // Fixed clock from machine.ini, for repeatable logs; false: host time.
     bool FixedTime(os::LocalTime* time) const;
+
+    // What machine.ini lists; the spooler and services live in the store
+    // from the first use on.
+    const std::vector<std::string>& seedPorts() const { return ports_; }
+    const std::vector<PrinterSeed>& seedPrinters() const { return printers_; }
+    const std::vector<std::string>& seedDrivers() const { return drivers_; }
+    const std::vector<ServiceSeed>& seedServices() const { return services_; }
+    const std::vector<Device>& devices() const { return devices_; }
+    // [MissingFunctions]: a function name, or a library name ("setupapi.dll")
+    // for a library the system lacks. Names compare without case.
+    bool FunctionMissing(const std::string& name) const;
+
+    // Simulated milliseconds: host time since the machine was opened plus
+    // every simulated wait (Sleep, Plug-and-Play waits).
+    uint64_t ClockMs() const;
+    void AdvanceClock(uint64_t ms);
+    // [Machine] PnPBusyMs: Plug-and-Play installs pending for that long from
+    // the opening of the machine. A wait of timeoutMs: 0 once nothing is
+    // pending (the clock moves on to that moment), else 258 after the whole
+    // timeout.
+    uint32_t WaitPnP(uint32_t timeoutMs);
+
+    // The spooler's ports, local printers and drivers in the store.
+    std::vector<std::string> Ports();
+    std::vector<PrinterSeed> Printers();
+    std::vector<std::string> Drivers();
+
+    // Services in the store (names compare without case). Windows error
+    // numbers: 1060 unknown service, 1056 start of a service that is not
+    // stopped, 1058 disabled, 1062 stop of a stopped service, 1061 stop of
+    // a pending one. State changes persist and go to the journal when done.
+    uint32_t QueryService(const std::string& name, os::ServiceStatus* status);
+    uint32_t StartService(const std::string& name);
+    uint32_t StopService(const std::string& name, os::ServiceStatus* status);
 
     RegistryStore& registry() { return registry_; }
 
@@ -99,8 +161,10 @@ public:
 
 private:
     void EnsureSystemTables();
+    void EnsureSpoolerAndServices();
     uint32_t Load(std::string* error);
     uint32_t Seed(std::string* error);
+    uint32_t ServiceTransition(const std::string& name, bool start, os::ServiceStatus* status);
 
     std::string folder_;
     os::VersionInfo version_;
@@ -113,6 +177,16 @@ private:
     os::LocalTime fixedTime_;
     Directories dirs_;
     std::map<char, Drive> drives_;
+    std::vector<std::string> ports_;
+    std::vector<PrinterSeed> printers_;
+    std::vector<std::string> drivers_;
+    std::vector<ServiceSeed> services_;
+    std::vector<Device> devices_;
+    std::vector<std::string> missing_;
+    uint64_t pnpBusyMs_ = 0;
+    std::atomic<uint64_t> advancedMs_{0};
+    uint64_t pnpReadyAtMs_ = 0;  // on ClockMs
+    std::atomic<bool> spoolerReady_{false};
     RegistryStore registry_;
 };
 

@@ -340,6 +340,29 @@ uint32_t WriteIni(const std::string& host, const std::string& data) {
 
 }  // namespace
 
+size_t ReadProfileString(const char* section, const char* key, const char* defaultValue,
+                         std::string& value, size_t size, const char* file) {
+    value = defaultValue ? defaultValue : "";
+    std::string data;
+    if (section && key && file && *file && ReadWholeFile(file, data) == 0) {
+        IniPlace place = FindIniPlace(data, section, key);
+        if (place.key) {
+            std::string_view line(data.data() + place.keyBegin, place.keyEnd - place.keyBegin);
+            std::string_view v = IniTrim(line.substr(line.find('=') + 1));
+            if (v.size() >= 2 && ((v.front() == '"' && v.back() == '"') ||
+                                  (v.front() == '\'' && v.back() == '\'')))
+                v = v.substr(1, v.size() - 2);
+            value.assign(v.data(), v.size());
+        }
+    }
+    if (size == 0) {
+        value.clear();
+        return 0;
+    }
+    if (value.size() > size - 1) value.resize(size - 1);
+    return value.size();
+}
+
 uint32_t WriteProfileString(const char* section, const char* key, const char* value,
                             const char* file) {
     if (!section || !key || !value) return kErrInvalidParameter;

@@ -191,6 +191,7 @@ uint32_t RemoveFile(const char* path) {
 // windows.h maps these names to its own A/W functions.
 #undef WriteProfileString
 #undef WriteProfileSection
+#undef ReadProfileString
 
 namespace {
 
@@ -206,6 +207,17 @@ uint32_t ProfileResult(BOOL ok) {
 }
 
 }  // namespace
+
+size_t ReadProfileString(const char* section, const char* key, const char* defaultValue,
+                         std::string& value, size_t size, const char* file) {
+    value.clear();
+    if (size == 0) return 0;
+    std::string buffer(size, '\0');
+    DWORD n = GetPrivateProfileStringA(section, key, defaultValue ? defaultValue : "", &buffer[0],
+                                       static_cast<DWORD>(size), file);
+    value.assign(buffer.data(), n);
+    return n;
+}
 
 uint32_t WriteProfileString(const char* section, const char* key, const char* value,
                             const char* file) {
