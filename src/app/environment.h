@@ -7,12 +7,19 @@
 #include "app/program_info.h"
 
 class CExternalFnt;
+
+// Creates every missing folder of a path (the copy engine's directory
+// creation takes this over with its history records).
+void CreateDirectoryTree(const std::string& path);
 class CInstProfile;
 
 class CSystemDirs {
 public:
     CSystemDirs() = default;
     virtual ~CSystemDirs() = default;
+
+    // Fills every directory from the running system.
+    void Fill();
 
     std::string windowsDir;
     std::string systemDir;
@@ -52,6 +59,15 @@ public:
     void SetDestination(const std::string& path);
     // A port name, or empty for the default port.
     void SetPort(const std::string& port);
+    // The port a run uses when none was chosen: DEFAULT_PORT when the machine
+    // has it, else FILE: for a USB-only package or without LPT1:, else LPT1:.
+    std::string DefaultPort() const;
+    bool ComputeOSDefine();
+    bool IsDeviceConnected(bool parallelRequired);
+    void SetPrinterInstalled(bool installed);
+    void SetIP(const std::string& address);
+
+    std::string mfgCopy, mdlCopy, vidpidCopy;  // 260-byte copies for the utility library
 
     std::string installerDir;
     std::string destination;

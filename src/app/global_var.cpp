@@ -2,7 +2,9 @@
 
 #include "app/installer_app.h"
 #include "app/text_format.h"
+#include "command/registry.h"
 #include "platform/os.h"
+#include "sys/utl.h"
 
 namespace {
 
@@ -28,7 +30,11 @@ std::string ConfigureFileKey(CInstProfile& data, const std::string& abbreviation
 
 }  // namespace
 
-CGlobalVar::CGlobalVar() { SetInstProfileHost(this); }
+CGlobalVar::CGlobalVar() {
+    SetInstProfileHost(this);
+    dirs.Fill();
+    if (uint16_t id = os::SystemDefaultLangId()) language.systemLanguageId = id;
+}
 
 CGlobalVar::~CGlobalVar() {
     if (GetInstProfileHost() == this) SetInstProfileHost(nullptr);
@@ -145,17 +151,78 @@ void CGlobalVar::ReleaseWrites() {
 
 void CGlobalVar::DropWrites() { heldWrites_.clear(); }
 
-bool CGlobalVar::ReadInstalledDword(const char*, uint32_t*) { return false; }
-bool CGlobalVar::ReadInstalledString(const char*, std::string*) { return false; }
-bool CGlobalVar::WriteInstallingString(const char*, const std::string&) { return false; }
-bool CGlobalVar::WriteInstallingDword(const char*, uint32_t) { return false; }
-bool CGlobalVar::GetOsType(int* type, int* family) {
-    if (type) *type = 0;
-    if (family) *family = 0;
-    return false;
+bool CGlobalVar::ReadInstalledDword(const char* name, uint32_t* value) {
+    if (registryKeys.installed.empty()) return false;
+    return CRegistry::GetValue(registryKeys.installed.c_str(), name, value, os::kHKLM) == 0;
 }
-bool CGlobalVar::InitTarget() { return false; }
-bool CGlobalVar::LoadLibraries() { return false; }
+
+bool CGlobalVar::ReadInstalledString(const char* name, std::string* value) {
+    if (registryKeys.installed.empty()) return false;
+    return CRegistry::GetValue(registryKeys.installed.c_str(), name, *value, os::kHKLM, 260) == 0;
+}
+
+bool CGlobalVar::WriteInstallingString(const char* name, const std::string& value) {
+    if (registryKeys.installing.empty()) return false;
+    return CRegistry::SetValue(registryKeys.installing.c_str(), name, value.c_str(), os::kHKLM) == 0;
+}
+
+bool CGlobalVar::WriteInstallingDword(const char* name, uint32_t value) {
+    if (registryKeys.installing.empty()) return false;
+    return CRegistry::SetValue(registryKeys.installing.c_str(), name, value, os::kHKLM) == 0;
+}
+
+bool CGlobalVar::GetOsType(int* type, int* family) {
+    int t = 0, f = 0;
+    bool ok = ::GetOSType(&t, &f) == 1;
+    if (type) *type = t;
+    if (family) *family = f;
+    return ok;
+}
+bool CGlobalVar::InitTarget() {
+    CInstallTarget& t = target;
+    t.externalFnt = &externalFnt;
+    t.dataProfile = &profiles.data;
+    t.mfgCopy = programInfo.mfg.substr(0, 259);
+    t.mdlCopy = programInfo.mdl.substr(0, 259);
+    t.vidpidCopy = programInfo.vidpid.substr(0, 259);
+    std::string exe;
+    os::ExecutablePath(exe);
+    size_t slash = exe.find_last_of('\\');
+    t.installerDir = slash == std::string::npos ? std::string() : exe.substr(0, slash);
+
+    // The previous installation's folder, else the package's, else one of
+    // the vendor's below Program Files.
+    std::string dest;
+    if (!ReadInstalledString("Dest_Dir", &dest)) {
+        if (profiles.data.GetString("PROGRAM_INFO", "DESTINATION_DIR", dest, true, 0, nullptr,
+                                    nullptr, 260))
+            dest = ExpandMacros(dest).substr(0, 259);
+        else
+            dest = FillPlaceholders("%s\\%s\\%s",
+                                    {dirs.programFilesDir, programInfo.mfg, programInfo.programName},
+                                    260);
+    }
+    while (dest.size() > 1 && dest.back() == '\\') dest.pop_back();
+    t.destination = dest;
+    t.firstDestination = dest;
+    t.destinationInstallDir = dest + "\\Install";
+    Write([dest] { CreateDirectoryTree(dest); });
+
+    t.port = t.DefaultPort();
+
+    if (t.ComputeOSDefine()) {
+        if (CLog* log = Log()) log->Log("OS Define String = %s", t.osDefine.c_str());
+        std::string dir;
+        t.osDir = profiles.data.GetString("OS_DIR", t.osDefine.c_str(), dir, true, 0, nullptr,
+                                          nullptr, 260)
+                      ? dir
+                      : t.osDefine;
+        if (CLog* log = Log()) log->Log("OS Directory = %s", t.osDir.c_str());
+    }
+    return true;
+}
+
+bool CGlobalVar::LoadLibraries() { return externalFnt.Load(); }
 
 bool CProfileSet::LoadProfiles(CGlobalVar& g) {
     std::string app = g.installerFileName.substr(0, g.installerFileName.size() - 4);

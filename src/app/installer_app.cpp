@@ -357,32 +357,46 @@ void CInstallerApp::UpdateBackground() {
 
 bool CInstallerApp::InitializeGlobalVar() { return global_->Initialize(); }
 std::unique_ptr<CWizard> CInstallerApp::MakeWizard() { return std::make_unique<CWizard>(); }
-bool CInstallerApp::IsAdministrator() { return false; }
-int CInstallerApp::OsFamily() { return 0; }
-bool CInstallerApp::ReadInstalledDestDir(std::string&) { return false; }
-bool CInstallerApp::ReadInstalledLangCode(uint32_t&) { return false; }
+bool CInstallerApp::IsAdministrator() { return IsAdminUser(); }
+int CInstallerApp::OsFamily() {
+    int family = 0;
+    global_->GetOsType(nullptr, &family);
+    return family;
+}
+bool CInstallerApp::ReadInstalledDestDir(std::string& dir) {
+    return global_->ReadInstalledString("Dest_Dir", &dir);
+}
+bool CInstallerApp::ReadInstalledLangCode(uint32_t& code) {
+    return global_->ReadInstalledDword("LangCode", &code);
+}
 bool CInstallerApp::CheckMinimumRequirement(bool usbOnly) {
     CSystemRequirement requirement;
     return requirement.Check(usbOnly);
 }
 void CInstallerApp::SilentInstall(bool) {}
 void CInstallerApp::SilentUninstall() {}
-void CInstallerApp::WaitNoPendingPnP(bool) {}
+void CInstallerApp::WaitNoPendingPnP(bool keepForeground) {
+    ::WaitNoPendingPnP(keepForeground, [this] { global_->externalFnt.MySetForegroundNHWdDialog(); });
+}
 bool CInstallerApp::CreateBackground(const std::string&) { return false; }
 void CInstallerApp::SetDialogBackground(uint32_t) {}
 bool CInstallerApp::CreateInitWindow() { return false; }
 void CInstallerApp::DestroyInitWindow() {}
 bool CInstallerApp::LoadItems() { return false; }
 bool CInstallerApp::IsPreviousInstallation() { return false; }
-int CInstallerApp::InstallerDriveKind() { return 0; }
+int CInstallerApp::InstallerDriveKind() { return GetDriveKind(nullptr); }
 void CInstallerApp::HandPrintersToManager() {}
 void CInstallerApp::LoadNetworkPrinterInfo() {}
 bool CInstallerApp::ItemListEmpty() { return true; }
 bool CInstallerApp::InitWizard(const std::string&) { return false; }
 void CInstallerApp::RunPreInstaller() {}
 void CInstallerApp::MarkInstalledItemsForDeletion() {}
-bool CInstallerApp::WriteInstallingString(const char*, const std::string&) { return false; }
-bool CInstallerApp::WriteInstallingDword(const char*, uint32_t) { return false; }
+bool CInstallerApp::WriteInstallingString(const char* name, const std::string& value) {
+    return global_->WriteInstallingString(name, value);
+}
+bool CInstallerApp::WriteInstallingDword(const char* name, uint32_t value) {
+    return global_->WriteInstallingDword(name, value);
+}
 bool CInstallerApp::StartCompressPnP() { return false; }
 bool CInstallerApp::StopCompressPnP() {
     compressPnPRun_ = 0;

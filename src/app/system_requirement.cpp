@@ -98,7 +98,17 @@ void CSystemRequirement::Report(int kind) {
     ShowMessage(nullptr, text, info ? info->programName : std::string(), ui::kMbOk);
 }
 
-// The utility library answers these once it is wired; until then there is
-// no figure and no device report, which never refuses.
-uint32_t CSystemRequirement::FreeSpaceMb(const std::string&) { return 0; }
-int CSystemRequirement::DevicePortCount() { return 0; }
+uint32_t CSystemRequirement::FreeSpaceMb(const std::string& path) {
+    CExternalFnt* ext = GetExternalFnt();
+    return ext ? ext->GetDiskFreeSpaceVX(path.c_str()) : 0;
+}
+
+int CSystemRequirement::DevicePortCount() {
+    CExternalFnt* ext = GetExternalFnt();
+    CProgramInfo* info = GetProgramInfo();
+    if (!ext || !info) return 0;
+    char port[260] = {0};
+    int32_t count = 0;
+    ext->GetDevicePort(info->mfg.c_str(), info->mdl.c_str(), info->vidpid.c_str(), port, &count);
+    return count;
+}

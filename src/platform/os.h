@@ -130,3 +130,5 @@ uint32_t AnsiCodePage();
 }  // namespace os
 
 #include "platform/os_system.h"
+#include "platform/os_library.h"
+#include "platform/os_registry.h"

@@ -2,6 +2,7 @@
 // administrator check, directories and drives, the spooler's ports,
 // printers and drivers, Plug-and-Play, services, time. Included by os.h.
 // Results are Windows error numbers (0 = success) unless stated otherwise.
+// Names differ from the API names that windows.h turns into macros.
 #pragma once
 
 #include <cstdint>
@@ -59,7 +60,7 @@ enum DriveType : uint32_t {
     kDriveRamDisk = 6,
 };
 // Drive type of a root such as "C:\"; null for the current directory's.
-uint32_t GetDriveType(const char* root);
+uint32_t DriveTypeOf(const char* root);
 
 // Bytes free to the caller on the disk of a directory (null: the current
 // directory's). GetDiskFreeSpaceExA, looked up at run time; without it
@@ -105,12 +106,12 @@ struct ServiceStatus {
     uint32_t waitHintMs = 0;
 };
 uint32_t OpenServiceManager(bool fullAccess, void** manager);
-uint32_t OpenService(void* manager, const char* name, bool fullAccess, void** service);
+uint32_t OpenSystemService(void* manager, const char* name, bool fullAccess, void** service);
 uint32_t QueryServiceStatus(void* service, ServiceStatus* status);
 // StartServiceA without arguments.
-uint32_t StartService(void* service);
+uint32_t StartSystemService(void* service);
 // ControlService(SERVICE_CONTROL_STOP); status: the state it reported.
-uint32_t StopService(void* service, ServiceStatus* status);
+uint32_t StopSystemService(void* service, ServiceStatus* status);
 void CloseService(void* handle);
 
 // Milliseconds; the simulated machine counts simulated time, so a wait of
@@ -120,6 +121,6 @@ void Sleep(uint32_t ms);
 uint32_t TickCount();
 
 // RemoveDirectoryA: the directory must be empty (145 otherwise).
-uint32_t RemoveDirectory(const char* path);
+uint32_t RemoveEmptyDirectory(const char* path);
 
 }  // namespace os

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "profile/export.h"
 #include "profile/section_list.h"
 
 // Composite values of a profile: comma-separated numbers.
@@ -43,7 +44,7 @@ constexpr size_t kRawValueBuffer = 32768;
 // (directly or through others) ends there instead of looping.
 constexpr int kMaxDefinedReplacements = 1000;
 
-class CProfile {
+class SETUP_EXPORT CProfile {
 public:
     CProfile() = default;
     CProfile(const char* mainFile, const char* definesFile) { Create(mainFile, definesFile); }

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "profile/export.h"
+
 struct SECTION_LIST;
 
 // Limits of the profile format: what a node field can hold.
@@ -44,7 +46,7 @@ public:
     virtual void Write(const char* data, size_t len) = 0;
 };
 
-class CSectionList {
+class SETUP_EXPORT CSectionList {
 public:
     CSectionList() = default;
     virtual ~CSectionList();

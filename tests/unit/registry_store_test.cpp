@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <string>
+
+#include "profile/profile.h"
 #include <thread>
 #include <vector>
 
@@ -327,6 +329,115 @@ TEST_F(RegistryStoreTest, ConcurrentWritersWaitForEachOther) {
     EXPECT_EQ(failures[0], 0u);
     EXPECT_EQ(failures[1], 0u);
     EXPECT_EQ(Count("SELECT COUNT(*) FROM \"values\""), 2 * kPerWriter);
+}
+
+TEST_F(RegistryStoreTest, PositionalEnumerationFollowsTheListedOrder) {
+    for (const char* name : {"b", "_x", "A"}) ASSERT_EQ(reg_.CreateKey(std::string("HKLM\\E\\") + name), 0u);
+    for (const char* name : {"z", "a"}) ASSERT_EQ(reg_.SetString("HKLM\\E", name, name), 0u);
+    const std::vector<std::string> keys = Keys(reg_, "HKLM\\E");
+    const std::vector<std::string> values = ValueNames(reg_, "HKLM\\E");
+    for (uint32_t i = 0; i <= keys.size(); ++i) {
+        std::string name;
+        const uint32_t rc = reg_.EnumKey("HKLM\\E", i, name);
+        EXPECT_EQ(rc, i < keys.size() ? 0u : 259u) << i;
+        if (i < keys.size()) {
+            EXPECT_EQ(name, keys[i]);
+        }
+    }
+    for (uint32_t i = 0; i <= values.size(); ++i) {
+        RegValue v;
+        const uint32_t rc = reg_.EnumValue("HKLM\\E", i, v);
+        EXPECT_EQ(rc, i < values.size() ? 0u : 259u) << i;
+        if (i < values.size()) {
+            EXPECT_EQ(v.name, values[i]);
+        }
+    }
+    uint32_t subKeys = 0, count = 0;
+    ASSERT_EQ(reg_.CountKey("HKLM\\E", &subKeys, &count), 0u);
+    EXPECT_EQ(subKeys, 3u);
+    EXPECT_EQ(count, 2u);
+    ASSERT_EQ(reg_.CountKey("HKU", &subKeys, &count), 0u);  // a root without rows
+    EXPECT_EQ(subKeys + count, 0u);
+    std::string name;
+    EXPECT_EQ(reg_.EnumKey("HKU", 0, name), 259u);
+    EXPECT_EQ(reg_.CountKey("HKLM\\Absent", &subKeys, &count), 2u);
+    EXPECT_EQ(reg_.ExistingPart("hklm\\e\\A\\No\\More"), "HKLM\\e\\A");
+    EXPECT_EQ(reg_.ExistingPart("HKCU\\x"), "HKCU");
+}
+
+TEST_F(RegistryStoreTest, AKeyWithoutDeleteRightStaysAloneAndInItsTree) {
+    ASSERT_EQ(reg_.SetString("HKLM\\T\\Locked", "v", "x"), 0u);
+    ASSERT_EQ(reg_.CreateKey("HKLM\\T\\Free"), 0u);
+    ASSERT_EQ(reg_.SetKeyAccess("HKLM\\T\\Locked", 0x20019), 0u);
+    EXPECT_EQ(reg_.DeleteKey("HKLM\\T\\Locked"), 5u);
+    EXPECT_EQ(reg_.DeleteTree("HKLM\\T"), 5u);
+    EXPECT_TRUE(reg_.KeyExists("HKLM\\T\\Free"));  // nothing of the tree went
+    EXPECT_EQ(reg_.SetKeyAccess("HKLM", 0x20019), 5u);
+    EXPECT_EQ(reg_.SetKeyAccess("HKLM\\Absent", 0x20019), 2u);
+
+    reg_.Close();
+    ASSERT_EQ(reg_.Open(dbPath_), 0u);
+    uint32_t granted = 0;
+    ASSERT_EQ(reg_.KeyAccess("HKLM\\T\\Locked", &granted), 0u);
+    EXPECT_EQ(granted, 0x20019u);
+    ASSERT_EQ(reg_.KeyAccess("HKLM\\T\\Free", &granted), 0u);
+    EXPECT_EQ(granted, 0xF003Fu);
+
+    ASSERT_EQ(reg_.SetKeyAccess("HKLM\\T\\Locked", 0xF003F), 0u);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM key_access"), 0);
+    EXPECT_EQ(reg_.DeleteTree("HKLM\\T"), 0u);
+    // Rights that keep DELETE leave the key deletable, and go with it.
+    ASSERT_EQ(reg_.CreateKey("HKLM\\U"), 0u);
+    ASSERT_EQ(reg_.SetKeyAccess("HKLM\\U", 0x30019), 0u);
+    EXPECT_EQ(reg_.DeleteKey("HKLM\\U"), 0u);
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM key_access"), 0);
+}
+
+TEST_F(RegistryStoreTest, AWriteFaultAnswersEveryWriteAtOrBelowItsKey) {
+    ASSERT_EQ(reg_.SetString("HKLM\\Broken\\Old", "v", "x"), 0u);
+    ASSERT_EQ(reg_.SetWriteFault("hklm\\BROKEN", 1016), 0u);
+    struct Case {
+        const char* what;
+        uint32_t got;
+        uint32_t expected;
+    };
+    const Case cases[] = {
+        {"new key", reg_.CreateKey("HKLM\\Broken\\New"), 1016},
+        {"existing key", reg_.CreateKey("HKLM\\Broken\\Old"), 0},
+        {"set value", reg_.SetString("HKLM\\Broken\\Old", "v", "y"), 1016},
+        {"delete value", reg_.DeleteValue("HKLM\\Broken\\Old", "v"), 1016},
+        {"delete key", reg_.DeleteKey("HKLM\\Broken\\Old"), 1016},
+        {"delete tree", reg_.DeleteTree("HKLM\\Broken"), 1016},
+        {"a sibling with a longer name", reg_.SetString("HKLM\\BrokenNot", "v", "x"), 0},
+        {"the parent", reg_.SetString("HKLM", "v", "x"), 0},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.got, c.expected) << c.what;
+    std::string text;
+    EXPECT_EQ(reg_.QueryString("HKLM\\Broken\\Old", "v", text), 0u);
+    EXPECT_EQ(text, "x");
+
+    reg_.Close();
+    ASSERT_EQ(reg_.Open(dbPath_), 0u);
+    EXPECT_EQ(reg_.SetString("HKLM\\Broken\\Old", "v", "y"), 1016u);
+    ASSERT_EQ(reg_.SetWriteFault("HKLM\\Broken", 0), 0u);
+    EXPECT_EQ(reg_.SetString("HKLM\\Broken\\Old", "v", "y"), 0u);
+}
+
+TEST_F(RegistryStoreTest, MachineIniSeedsProtectedKeysAndWriteFaults) {
+    CSectionList ini;
+    const std::string text =
+        "[RegistryProtected]\r\n"
+        "HKLM\\Software\\Vendor\\Locked = 1\r\n"
+        "HKLM\\Software\\Vendor\\NotLocked = 0\r\n"
+        "[RegistryWriteFails]\r\n"
+        "HKCU\\Software\\Full = 112\r\n";
+    CProfile::LoadText(text.data(), text.size(), ini);
+    sim::SeedRegistryFaults(reg_, ini);
+    uint32_t granted = 0;
+    ASSERT_EQ(reg_.KeyAccess("HKLM\\Software\\Vendor\\Locked", &granted), 0u);
+    EXPECT_EQ(granted, 0x20019u);
+    EXPECT_FALSE(reg_.KeyExists("HKLM\\Software\\Vendor\\NotLocked"));
+    EXPECT_EQ(reg_.SetString("HKCU\\Software\\Full\\X", "v", "x"), 112u);
 }
 
 TEST(RegistryStoreOpen, MissingFolderIsNotFound) {

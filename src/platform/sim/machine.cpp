@@ -351,6 +351,8 @@ uint32_t Machine::Load(std::string* error) {
     dirs_.temp = ini.Get("Directories", "Temp", dirs_.windows + "\\TEMP");
     if (dirs_.temp.empty() || dirs_.temp.back() != '\\') dirs_.temp += '\\';
     dirs_.programFiles = ini.Get("Directories", "ProgramFiles", "C:\\Program Files");
+    dirs_.sourcePath = ini.Get("Directories", "SourcePath",
+                               version_.platformId == 2 ? "D:\\" : dirs_.windows + "\\OPTIONS\\CABS");
     if (is64_)
         dirs_.programFilesX86 =
             ini.Get("Directories", "ProgramFilesX86", dirs_.programFiles + " (x86)");
@@ -426,7 +428,10 @@ uint32_t Machine::Load(std::string* error) {
         if (error) *error = "cannot open " + folder_ + "/registry.db";
         return rc;
     }
-    return fresh ? Seed(error) : 0;
+    if (!fresh) return 0;
+    rc = Seed(error);
+    SeedRegistryFaults(registry_, ini.list());
+    return rc;
 }
 
 uint32_t Machine::Seed(std::string* error) {
@@ -442,6 +447,8 @@ uint32_t Machine::Seed(std::string* error) {
     const std::string cv = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
     uint32_t rc = registry_.SetString(cv, "ProgramFilesDir", dirs_.programFiles);
     registry_.SetString(cv, "CommonFilesDir", dirs_.programFiles + "\\Common Files");
+    // Only in the 64-bit registry of a 64-bit machine, as on Windows.
+    registry_.SetString(cv + "\\Setup", "SourcePath", dirs_.sourcePath);
     char number[64];
     if (version_.platformId == 2) {
         const std::string nt = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";

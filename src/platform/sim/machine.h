@@ -31,6 +31,7 @@ struct Directories {
     std::string temp;             // "C:\...\Temp\" (with the backslash)
     std::string programFiles;     // "C:\Program Files"
     std::string programFilesX86;  // 64-bit machines: "C:\Program Files (x86)"
+    std::string sourcePath;       // where the system installs drivers from: "D:\"
 };
 
 // A printer present at start: [Printers] name = driver, port.

@@ -3,6 +3,9 @@
 #include <sqlite3.h>
 
 #include <cerrno>
+#include <cstdlib>
+
+#include "profile/section_list.h"
 
 namespace sim {
 
@@ -14,7 +17,13 @@ constexpr uint32_t kAccessDenied = 5;
 constexpr uint32_t kInvalidHandle = 6;
 constexpr uint32_t kInvalidData = 13;
 constexpr uint32_t kInvalidParameter = 87;
+constexpr uint32_t kNoMoreItems = 259;
 constexpr uint32_t kRegistryIoFailed = 1016;
+
+// Key access rights (Windows masks).
+constexpr uint32_t kDeleteRight = 0x00010000;
+constexpr uint32_t kKeyRead = 0x00020019;
+constexpr uint32_t kKeyAllAccess = 0x000F003F;
 
 constexpr int kBusyTimeoutMs = 5000;
 
@@ -32,7 +41,14 @@ const char* const kSchema =
     " type INTEGER NOT NULL,"
     " data BLOB NOT NULL,"
     " seq INTEGER NOT NULL,"
-    " UNIQUE(key, fold));";
+    " UNIQUE(key, fold));"
+    // Only keys whose user holds less than full access have a row.
+    "CREATE TABLE IF NOT EXISTS key_access("
+    " key INTEGER PRIMARY KEY,"
+    " granted INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS write_faults("
+    " fold TEXT PRIMARY KEY,"
+    " error INTEGER NOT NULL);";
 
 // The subtree of ?1, the key itself included.
 #define SUBTREE                                              \
@@ -61,6 +77,17 @@ const char* const kSql[] = {
     "SELECT name, type, data FROM \"values\" WHERE key = ?1 AND fold = ?2",
     "DELETE FROM \"values\" WHERE key = ?1 AND fold = ?2",
     "SELECT name, type, data FROM \"values\" WHERE key = ?1 ORDER BY seq",
+    "SELECT name FROM keys WHERE parent = ?1 ORDER BY fold COLLATE nt_upcase LIMIT 1 OFFSET ?2",
+    "SELECT name, type, data FROM \"values\" WHERE key = ?1 ORDER BY seq LIMIT 1 OFFSET ?2",
+    "SELECT COUNT(*) FROM keys WHERE parent = ?1",
+    "SELECT COUNT(*) FROM \"values\" WHERE key = ?1",
+    "SELECT granted FROM key_access WHERE key = ?1",
+    "INSERT INTO key_access(key, granted) VALUES(?1, ?2)"
+    " ON CONFLICT(key) DO UPDATE SET granted = excluded.granted",
+    "DELETE FROM key_access WHERE key = ?1",
+    SUBTREE "DELETE FROM key_access WHERE key IN (SELECT id FROM t)",
+    SUBTREE "SELECT 1 FROM key_access WHERE key IN (SELECT id FROM t)"
+    " AND (granted & 65536) = 0 LIMIT 1",
 };
 #undef SUBTREE
 
@@ -206,6 +233,26 @@ private:
 
 uint32_t ErrorOf(int64_t id) { return id < 0 ? static_cast<uint32_t>(-id) : kOk; }
 
+// "hklm\\software\\vendor": the form write faults are kept in.
+std::string FoldedPath(const ParsedPath& parsed) {
+    std::string out = Fold(parsed.root);
+    for (const std::string& part : parsed.parts) out += "\\" + Fold(part);
+    return out;
+}
+
+// A single-row, single-column answer of a statement bound to one key id.
+bool StepInt(sqlite3_stmt* s, int64_t key, int64_t* out) {
+    Use use(s);
+    if (!use) return false;
+    sqlite3_bind_int64(s, 1, key);
+    const int rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        *out = sqlite3_column_int64(s, 0);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 RegistryStore::~RegistryStore() { Close(); }
@@ -238,10 +285,38 @@ uint32_t RegistryStore::Open(const std::string& hostPath) {
         return kAccessDenied;
     }
     db_ = db;
+    LoadWriteFaults();
+    return kOk;
+}
+
+void RegistryStore::LoadWriteFaults() {
+    writeFaults_.clear();
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db_, "SELECT fold, error FROM write_faults", -1, &s, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_finalize(s);
+        return;
+    }
+    while (sqlite3_step(s) == SQLITE_ROW)
+        writeFaults_.emplace_back(ColumnText(s, 0), static_cast<uint32_t>(sqlite3_column_int64(s, 1)));
+    sqlite3_finalize(s);
+}
+
+uint32_t RegistryStore::WriteFault(const std::string& path) const {
+    if (writeFaults_.empty()) return kOk;
+    const ParsedPath parsed = ParsePath(path);
+    if (parsed.error) return kOk;
+    const std::string folded = FoldedPath(parsed);
+    for (const auto& [prefix, error] : writeFaults_) {
+        if (folded.compare(0, prefix.size(), prefix) == 0 &&
+            (folded.size() == prefix.size() || folded[prefix.size()] == '\\'))
+            return error;
+    }
     return kOk;
 }
 
 void RegistryStore::Close() {
+    writeFaults_.clear();
     FinalizeStatements();
     if (db_) {
         sqlite3_close(db_);
@@ -335,6 +410,9 @@ int64_t RegistryStore::EnsureKeyId(const std::string& path, bool* created) {
 uint32_t RegistryStore::CreateKey(const std::string& path, bool* created) {
     if (created) *created = false;
     if (!db_) return kInvalidHandle;
+    if (const uint32_t fault = WriteFault(path)) {
+        if (!KeyExists(path)) return fault;  // opening an existing key writes nothing
+    }
     Transaction txn(Statement(kBegin), Statement(kCommit), Statement(kRollback));
     if (!txn.ok()) return kRegistryIoFailed;
     bool made = false;
@@ -347,15 +425,34 @@ uint32_t RegistryStore::CreateKey(const std::string& path, bool* created) {
 
 bool RegistryStore::KeyExists(const std::string& path) { return FindKeyId(path) >= 0; }
 
+std::string RegistryStore::ExistingPart(const std::string& path) {
+    const ParsedPath parsed = ParsePath(path);
+    if (parsed.error || !db_) return std::string();
+    std::string existing = parsed.root;
+    sqlite3_stmt* find = Statement(kFindKey);
+    int64_t id = LookupChild(find, 0, Fold(parsed.root));
+    for (const std::string& part : parsed.parts) {
+        if (id <= 0) break;
+        id = LookupChild(find, id, Fold(part));
+        if (id <= 0) break;
+        existing += "\\" + part;
+    }
+    return existing;
+}
+
 uint32_t RegistryStore::DeleteKey(const std::string& path) {
     if (!db_) return kInvalidHandle;
     const ParsedPath parsed = ParsePath(path);
     if (parsed.error) return parsed.error;
     if (parsed.parts.empty()) return kAccessDenied;
+    if (const uint32_t fault = WriteFault(path)) return fault;
     Transaction txn(Statement(kBegin), Statement(kCommit), Statement(kRollback));
     if (!txn.ok()) return kRegistryIoFailed;
     const int64_t id = FindKeyId(path);
     if (id < 0) return ErrorOf(id);
+    int64_t granted = kKeyAllAccess;
+    if (StepInt(Statement(kFindAccess), id, &granted) && !(granted & kDeleteRight))
+        return kAccessDenied;
     {
         Use has(Statement(kHasSubkeys));
         if (!has) return kRegistryIoFailed;
@@ -364,7 +461,7 @@ uint32_t RegistryStore::DeleteKey(const std::string& path) {
         if (rc == SQLITE_ROW) return kAccessDenied;
         if (rc != SQLITE_DONE) return kRegistryIoFailed;
     }
-    for (Sql which : {kDeleteKeyValues, kDeleteKeyRow}) {
+    for (Sql which : {kDeleteAccess, kDeleteKeyValues, kDeleteKeyRow}) {
         Use del(Statement(which));
         if (!del) return kRegistryIoFailed;
         sqlite3_bind_int64(del.get(), 1, id);
@@ -378,12 +475,21 @@ uint32_t RegistryStore::DeleteTree(const std::string& path) {
     const ParsedPath parsed = ParsePath(path);
     if (parsed.error) return parsed.error;
     if (parsed.parts.empty()) return kAccessDenied;
+    if (const uint32_t fault = WriteFault(path)) return fault;
     Transaction txn(Statement(kBegin), Statement(kCommit), Statement(kRollback));
     if (!txn.ok()) return kRegistryIoFailed;
     const int64_t id = FindKeyId(path);
     if (id < 0) return ErrorOf(id);
-    // Values first: the key rows are what finds them.
-    for (Sql which : {kDeleteTreeValues, kDeleteTreeKeys}) {
+    {
+        Use denied(Statement(kTreeDenied));
+        if (!denied) return kRegistryIoFailed;
+        sqlite3_bind_int64(denied.get(), 1, id);
+        const int rc = sqlite3_step(denied.get());
+        if (rc == SQLITE_ROW) return kAccessDenied;
+        if (rc != SQLITE_DONE) return kRegistryIoFailed;
+    }
+    // Values and rights first: the key rows are what finds them.
+    for (Sql which : {kDeleteTreeAccess, kDeleteTreeValues, kDeleteTreeKeys}) {
         Use del(Statement(which));
         if (!del) return kRegistryIoFailed;
         sqlite3_bind_int64(del.get(), 1, id);
@@ -412,6 +518,7 @@ uint32_t RegistryStore::EnumKeys(const std::string& path, std::vector<std::strin
 uint32_t RegistryStore::SetValue(const std::string& path, const std::string& name, uint32_t type,
                                  const std::string& data) {
     if (!db_) return kInvalidHandle;
+    if (const uint32_t fault = WriteFault(path)) return fault;
     Transaction txn(Statement(kBegin), Statement(kCommit), Statement(kRollback));
     if (!txn.ok()) return kRegistryIoFailed;
     const int64_t id = EnsureKeyId(path, nullptr);
@@ -487,6 +594,7 @@ uint32_t RegistryStore::QueryDword(const std::string& path, const std::string& n
 }
 
 uint32_t RegistryStore::DeleteValue(const std::string& path, const std::string& name) {
+    if (const uint32_t fault = WriteFault(path)) return fault;
     const int64_t id = FindKeyId(path);
     if (id < 0) return ErrorOf(id);
     if (id == 0) return kNotFound;
@@ -519,6 +627,112 @@ uint32_t RegistryStore::EnumValues(const std::string& path, std::vector<RegValue
         return kRegistryIoFailed;
     }
     return kOk;
+}
+
+uint32_t RegistryStore::EnumKey(const std::string& path, uint32_t index, std::string& name) {
+    const int64_t id = FindKeyId(path);
+    if (id < 0) return ErrorOf(id);
+    if (id == 0) return kNoMoreItems;
+    Use nth(Statement(kNthSubkey));
+    if (!nth) return kRegistryIoFailed;
+    sqlite3_bind_int64(nth.get(), 1, id);
+    sqlite3_bind_int64(nth.get(), 2, index);
+    const int rc = sqlite3_step(nth.get());
+    if (rc == SQLITE_DONE) return kNoMoreItems;
+    if (rc != SQLITE_ROW) return kRegistryIoFailed;
+    name = ColumnText(nth.get(), 0);
+    return kOk;
+}
+
+uint32_t RegistryStore::EnumValue(const std::string& path, uint32_t index, RegValue& value) {
+    const int64_t id = FindKeyId(path);
+    if (id < 0) return ErrorOf(id);
+    if (id == 0) return kNoMoreItems;
+    Use nth(Statement(kNthValue));
+    if (!nth) return kRegistryIoFailed;
+    sqlite3_bind_int64(nth.get(), 1, id);
+    sqlite3_bind_int64(nth.get(), 2, index);
+    const int rc = sqlite3_step(nth.get());
+    if (rc == SQLITE_DONE) return kNoMoreItems;
+    if (rc != SQLITE_ROW) return kRegistryIoFailed;
+    value.name = ColumnText(nth.get(), 0);
+    value.type = static_cast<uint32_t>(sqlite3_column_int64(nth.get(), 1));
+    value.data = ColumnBlob(nth.get(), 2);
+    return kOk;
+}
+
+uint32_t RegistryStore::CountKey(const std::string& path, uint32_t* subKeys, uint32_t* values) {
+    const int64_t id = FindKeyId(path);
+    if (id < 0) return ErrorOf(id);
+    int64_t keys = 0, vals = 0;
+    if (id > 0 && (!StepInt(Statement(kCountSubkeys), id, &keys) ||
+                   !StepInt(Statement(kCountValues), id, &vals)))
+        return kRegistryIoFailed;
+    if (subKeys) *subKeys = static_cast<uint32_t>(keys);
+    if (values) *values = static_cast<uint32_t>(vals);
+    return kOk;
+}
+
+uint32_t RegistryStore::SetKeyAccess(const std::string& path, uint32_t granted) {
+    if (!db_) return kInvalidHandle;
+    const ParsedPath parsed = ParsePath(path);
+    if (parsed.error) return parsed.error;
+    if (parsed.parts.empty()) return kAccessDenied;  // the roots' security is the system's
+    const int64_t id = FindKeyId(path);
+    if (id < 0) return ErrorOf(id);
+    const bool full = (granted & kKeyAllAccess) == kKeyAllAccess;
+    Use set(Statement(full ? kDeleteAccess : kSetAccess));
+    if (!set) return kRegistryIoFailed;
+    sqlite3_bind_int64(set.get(), 1, id);
+    if (!full) sqlite3_bind_int64(set.get(), 2, granted);
+    return sqlite3_step(set.get()) == SQLITE_DONE ? kOk : kRegistryIoFailed;
+}
+
+uint32_t RegistryStore::KeyAccess(const std::string& path, uint32_t* granted) {
+    const int64_t id = FindKeyId(path);
+    if (id < 0) return ErrorOf(id);
+    int64_t value = kKeyAllAccess;
+    if (id > 0) StepInt(Statement(kFindAccess), id, &value);
+    if (granted) *granted = static_cast<uint32_t>(value);
+    return kOk;
+}
+
+uint32_t RegistryStore::SetWriteFault(const std::string& path, uint32_t error) {
+    if (!db_) return kInvalidHandle;
+    const ParsedPath parsed = ParsePath(path);
+    if (parsed.error) return parsed.error;
+    const std::string folded = FoldedPath(parsed);
+    sqlite3_stmt* s = nullptr;
+    const char* sql = error ? "INSERT INTO write_faults(fold, error) VALUES(?1, ?2)"
+                              " ON CONFLICT(fold) DO UPDATE SET error = excluded.error"
+                            : "DELETE FROM write_faults WHERE fold = ?1";
+    if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(s);
+        return kRegistryIoFailed;
+    }
+    BindText(s, 1, folded);
+    if (error) sqlite3_bind_int64(s, 2, error);
+    const int rc = sqlite3_step(s);
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE) return kRegistryIoFailed;
+    LoadWriteFaults();
+    return kOk;
+}
+
+void SeedRegistryFaults(RegistryStore& store, const CSectionList& ini) {
+    auto number = [](const std::string& text) {
+        return static_cast<uint32_t>(std::strtoul(text.c_str(), nullptr, 0));
+    };
+    if (const SECTION_LIST* s = ini.FindSection("RegistryProtected")) {
+        for (const LINE_LIST* l = s->lines; l; l = l->next) {
+            if (l->key.empty() || number(l->value) == 0) continue;
+            if (store.CreateKey(l->key) == kOk) store.SetKeyAccess(l->key, kKeyRead);
+        }
+    }
+    if (const SECTION_LIST* s = ini.FindSection("RegistryWriteFails")) {
+        for (const LINE_LIST* l = s->lines; l; l = l->next)
+            if (!l->key.empty()) store.SetWriteFault(l->key, number(l->value));
+    }
 }
 
 }  // namespace sim
