@@ -590,3 +590,76 @@ TEST_F(Startup, WithoutAVersionTheCdsAutorunGivesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+const char kTwoLanguages[] =
+    "[PROGRAM_INFO]\r\nMFG = Veltrix\r\nMDL = LP-100\r\nVIDPID = VID_1A2B&PID_0C01\r\n"
+    "PROGRAM_NAME = Test Printer\r\n"
+    "[PROGRAM_LANG_INFO]\r\n0X0009 = English\r\n0X0007 = German\r\n"
+    "[LANGUAGE_ABBR]\r\n0X0009 = EN\r\n0X0007 = GR\r\n";
+const char kInstalled[] = "HKLM\\Software\\Veltrix\\Test Printer\\Installed";
+const char kInstalling[] = "HKLM\\Software\\Veltrix\\Test Printer\\Installing";
+
+TEST_F(Startup, ARunStartsInThePreviousRunsLanguage) {
+    pkg.Standard(kTwoLanguages);
+    pkg.Write("data/String/Lang_GR.str", "[MESSAGES]\r\nNOT_SUPPORTED = Zu alt.\r\n");
+    m.machine().registry().SetDword(kInstalled, "LangCode", 0x0407);
+    CInstallerApp app;
+    ASSERT_TRUE(app.global().Initialize());
+    EXPECT_EQ(0x0007, app.global().language.languageId);
+    EXPECT_EQ("GR", app.global().language.abbreviation);
+    EXPECT_EQ("D:\\data\\String\\Lang_GR.str", app.global().profiles.stringFile);
+}
+
+TEST_F(Startup, ASecondStartLeavesTheFirstOnesRecordsAlone) {
+    pkg.Standard(kTwoLanguages);
+    sim::RegistryStore& reg = m.machine().registry();
+    reg.SetString(kInstalling, "Dest_Dir", "C:\\First");
+    reg.SetDword(kInstalling, "LangCode", 9);
+    // The first instance: its mutex and its window.
+    os::Handle mutex = nullptr;
+    ASSERT_EQ(0u, os::CreateNamedMutex("Test Printer Installer Program", &mutex));
+    RecordingWizard first;
+    ASSERT_EQ(CWizard::kCreated, first.Create("Test Printer"));
+
+    CommandLine("/AC:\\Other /L0x0407");
+    std::string logName;
+    {
+        CInstallerApp second;
+        logName = second.log().FileName();
+        EXPECT_EQ(0, second.Run());
+    }
+    std::vector<std::string> lines = LogLines(m, logName);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ("The installer is already running", lines[lines.size() - 2]);
+    std::vector<sim::RegValue> values;
+    ASSERT_EQ(0u, reg.EnumValues(kInstalling, values));
+    ASSERT_EQ(2u, values.size());
+    std::string dest;
+    reg.QueryString(kInstalling, "Dest_Dir", dest);
+    EXPECT_EQ("C:\\First", dest);
+    uint32_t lang = 0;
+    reg.QueryDword(kInstalling, "LangCode", lang);
+    EXPECT_EQ(9u, lang);
+    EXPECT_FALSE(os::DirectoryExists("C:\\Other"));
+    EXPECT_FALSE(os::DirectoryExists("C:\\Program Files\\Veltrix"));
+    os::CloseHandle(mutex);
+}
+
+TEST_F(Startup, TheOnlyInstanceWritesWhatItHeldBack) {
+    pkg.Standard(kTwoLanguages);
+    CommandLine("/AC:\\Other");
+    CInstallerApp app;
+    app.InitInstance();  // ends at the item list, after the wizard's window
+    std::string dest;
+    EXPECT_EQ(0u, m.machine().registry().QueryString(kInstalling, "Dest_Dir", dest));
+    EXPECT_EQ("C:\\Other", dest);
+    uint32_t lang = 0;
+    EXPECT_EQ(0u, m.machine().registry().QueryDword(kInstalling, "LangCode", lang));
+    EXPECT_EQ(9u, lang);
+    EXPECT_TRUE(os::DirectoryExists("C:\\Other"));
+    app.ExitInstance();
+}
+
+}  // namespace
