@@ -118,7 +118,8 @@ void CSystemDirs::Fill() {
     if (CRegistry::GetValue("Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
                             programFilesDir, os::kHKLM, 260) != 0)
         programFilesDir.clear();
-    is64Bit = IsWow64();
+    // The 64-bit product always runs on a 64-bit Windows.
+    is64Bit = Is64BitWindows();
 }
 
 // --- install target --------------------------------------------------------------

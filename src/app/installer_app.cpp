@@ -22,6 +22,8 @@ CInstallerApp::CInstallerApp() : CInstallerApp(std::make_unique<CGlobalVar>()) {
 
 CInstallerApp::CInstallerApp(std::unique_ptr<CGlobalVar> global) : global_(std::move(global)) {
     g_app = this;
+    // Last of construction: the system functions looked up at run time.
+    apiFunction_.Load();
 }
 
 CInstallerApp::~CInstallerApp() {
@@ -412,6 +414,7 @@ bool CInstallerApp::StopActivePnP() {
 
 CInstallerApp* GetInstallerApp() { return g_app; }
 CLog* GetLog() { return g_app ? &g_app->log() : nullptr; }
+CAPIFunction* GetAPIFunction() { return g_app ? &g_app->apiFunction() : nullptr; }
 
 void PostCommand(const char* type, const char* p1, const char* p2, const char* p3,
                  const char* p4, const char* p5) {

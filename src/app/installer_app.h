@@ -10,6 +10,7 @@
 #include "app/log.h"
 #include "platform/os.h"
 #include "platform/ui.h"
+#include "sys/api_function.h"
 
 class CWizard;
 
@@ -53,6 +54,7 @@ public:
     void UpdateBackground();
 
     CGlobalVar& global() { return *global_; }
+    CAPIFunction& apiFunction() { return apiFunction_; }
     CLog& log() { return log_; }
     CWizard* wizard() const { return wizard_.get(); }
     ui::HWnd mainWindow() const { return mainWindow_; }
@@ -103,6 +105,7 @@ protected:
 private:
     std::unique_ptr<CGlobalVar> global_;
     CLog log_;
+    CAPIFunction apiFunction_;
     bool backgroundShown_ = false;
     std::unique_ptr<CWizard> wizard_;
     bool wizardOwned_ = true;

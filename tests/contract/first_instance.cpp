@@ -48,7 +48,7 @@ bool WaitForWindow(const std::string& cls, bool present) {
 
 }  // namespace
 
-int RunFirstInstance(const std::string& programName) {
+int RunFirstInstance(const std::string& programName, const std::string& readyFile) {
     std::string name = InstanceName(programName);
     os::Handle mutex = nullptr;
     if (os::CreateNamedMutex(name.c_str(), &mutex) != 0) return 100;
@@ -57,6 +57,11 @@ int RunFirstInstance(const std::string& programName) {
     ui::HWnd w = ui::CreateFrameWindow(name.c_str(), programName.c_str(), ui::kWsOverlapped, 0,
                                        ui::Rect{0, 0, 200, 100}, &counter);
     if (!w) return 101;
+    if (!readyFile.empty()) {
+        os::Handle ready = nullptr;
+        os::CreateNewFile(readyFile.c_str(), &ready);
+        os::CloseHandle(ready);
+    }
     int count = ui::RunMessageLoop(nullptr, nullptr);
     ui::DestroyWindowHandle(w);
     os::CloseHandle(mutex);

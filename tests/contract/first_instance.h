@@ -11,7 +11,8 @@ constexpr unsigned kQuitWithCount = 0x400 + 1;  // WM_USER + 1
 
 // Runs the stand-in in this process until it is told to quit; answers the
 // number of activation requests it received.
-int RunFirstInstance(const std::string& programName);
+// readyFile: a file it creates once its window exists (none when empty).
+int RunFirstInstance(const std::string& programName, const std::string& readyFile = "");
 
 struct FirstInstance {
     void* process = nullptr;  // the stand-in's process
