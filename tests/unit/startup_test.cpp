@@ -663,3 +663,48 @@ TEST_F(Startup, TheOnlyInstanceWritesWhatItHeldBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Startup, AHugeOsDefineTableStillFindsTheSystem) {
+    std::string dat = kTwoLanguages;
+    dat += "[OS_DEFINE]\r\n";
+    for (int i = 0; i < 10000; ++i) dat += "0X7777" + std::to_string(i) + " = JUNK\r\n";
+    dat += "0X00020501 = XP\r\n";
+    pkg.Standard(dat.c_str());
+    CInstallerApp app;
+    ASSERT_TRUE(app.global().Initialize());
+    EXPECT_EQ("XP", app.global().target.osDefine);  // the default machine is XP SP2
+    EXPECT_EQ("XP", app.global().target.osDir);
+}
+
+struct LangCase {
+    const char* what;
+    const char* entries;  // PROGRAM_LANG_INFO lines
+    uint16_t id;          // the previous run's language
+    uint16_t expected;
+};
+
+TEST_F(Startup, JunkLanguageKeysNeverBreakTheSelection) {
+    const LangCase cases[] = {
+        {"only junk", "junk\r\n= x\r\n0X\r\n0XZZZZZZZZZZ\r\n;;;\r\n", 0x0407, 9},
+        {"junk around German", "junk\r\n0X0007 = German\r\n= x\r\n", 0x0407, 0x0007},
+        // "7abc" reads as the decimal 7: German's primary language.
+        {"a number with a tail", "7abc\r\n", 0x0407, 7},
+        {"an empty section", "", 0x0407, 9},
+    };
+    for (const LangCase& c : cases) {
+        SimMachine mc;
+        Package p(mc);
+        std::string dat = std::string(kTwoLanguages);
+        dat.replace(dat.find("[PROGRAM_LANG_INFO]"), dat.find("[LANGUAGE_ABBR]") - dat.find("[PROGRAM_LANG_INFO]"),
+                    std::string("[PROGRAM_LANG_INFO]\r\n") + c.entries);
+        p.Standard(dat.c_str());
+        mc.machine().registry().SetDword(kInstalled, "LangCode", c.id);
+        CInstallerApp app;
+        ASSERT_TRUE(app.global().Initialize()) << c.what;
+        EXPECT_EQ(c.expected, app.global().language.languageId) << c.what;
+    }
+}
+
+}  // namespace

@@ -76,3 +76,33 @@ TEST(SystemRequirement, Cases) {
 }
 
 }  // namespace
+
+namespace {
+
+class SilentApp : public CInstallerApp {
+public:
+    SilentApp() { SetSilent(true); }
+};
+
+TEST(SystemRequirement, ASilentRunLogsTheMessageInsteadOfShowingIt) {
+    SimMachine m;
+    testsupport::WriteHost(m.package() + "/Setup.dat", "[SYSTEM_REQUIREMENT]\r\nFREE_SPACE = 200\r\n");
+    std::string logName;
+    {
+        SilentApp app;
+        logName = app.log().FileName();
+        app.global().profiles.data.Create("D:\\Setup.dat", "D:\\Setup.dat", nullptr, false);
+        app.global().programInfo.programName = "Sample";
+        headless::TakeShownBoxes();
+        Reported r(150, 1);
+        EXPECT_FALSE(r.Check(false));
+        EXPECT_TRUE(headless::TakeShownBoxes().empty());
+    }
+    std::string log = testsupport::ReadHost(m.Host(logName));
+    EXPECT_NE(std::string::npos,
+              log.find("Message (Sample) : The available Disk space is not enough. Please increase "
+                       "available disk space about \"200MB\" and try again."))
+        << log;
+}
+
+}  // namespace
