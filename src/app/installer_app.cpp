@@ -428,6 +428,13 @@ void PostCommand(const char* type, const char* p1, const char* p2, const char* p
         ui::Post(w->hwnd(), WM_USER_RUN_COMMAND, 0, reinterpret_cast<intptr_t>(&buffer));
 }
 
+bool RunCommand(const char* type, const char* p1, const char* p2, const char* p3,
+                const char* p4, const char* p5) {
+    CInstallerApp* app = g_app;
+    CWizard* w = app ? app->wizard() : nullptr;
+    return w && w->RunCommand(type, p1, p2, p3, p4, p5);
+}
+
 ui::HWnd GetMainWindow() {
     CInstallerApp* app = g_app;
     if (!app || app->silent()) return nullptr;

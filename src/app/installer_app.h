@@ -127,6 +127,10 @@ CLog* GetLog();
 // Posts a command record to the wizard (nothing in a silent run).
 void PostCommand(const char* type, const char* p1 = nullptr, const char* p2 = nullptr,
                  const char* p3 = nullptr, const char* p4 = nullptr, const char* p5 = nullptr);
+// Runs a command record at once on the wizard's interpreter; false without
+// a wizard or for an empty type.
+bool RunCommand(const char* type, const char* p1 = nullptr, const char* p2 = nullptr,
+                const char* p3 = nullptr, const char* p4 = nullptr, const char* p5 = nullptr);
 // None in a silent run; otherwise the wizard when its window exists, else
 // the framework's main window.
 ui::HWnd GetMainWindow();

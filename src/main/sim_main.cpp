@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/installer_app.h"
+#include "platform/sim/files_sim.h"
 #include "platform/sim/machine.h"
 #include "profile/section_list.h"
 
@@ -27,7 +28,10 @@ const char kUsage[] =
     "  simulated Windows machine, then prints the run's log. A missing or empty\n"
     "  machine folder becomes the default machine (Windows XP SP2, English).\n"
     "  --64 runs the 64-bit product; --exe names the installer on the CD\n"
-    "  (default Setup.exe).\n";
+    "  (default Setup.exe).\n"
+    "usage: setup-sim [--machine DIR] --restart\n"
+    "  Restarts the simulated machine: carries out the replacements and\n"
+    "  deletions scheduled for the next start and prints each one.\n";
 
 std::string DefaultMachineFolder() {
     const char* home = std::getenv("HOME");
@@ -85,6 +89,7 @@ int main(int argc, char** argv) {
     std::string machineDir = DefaultMachineFolder();
     bool program64 = false;
     std::string exeName = "Setup.exe";
+    bool restart = false;
     int i = 1;
     for (; i < argc; ++i) {
         std::string a = argv[i];
@@ -94,12 +99,26 @@ int main(int argc, char** argv) {
             exeName = argv[++i];
         } else if (a == "--64") {
             program64 = true;
+        } else if (a == "--restart") {
+            restart = true;
         } else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
         } else {
             break;
         }
+    }
+    if (restart) {
+        std::unique_ptr<sim::Machine> machine;
+        std::string error;
+        if (sim::Machine::Open(machineDir, machine, &error) != 0) {
+            std::fprintf(stderr, "setup-sim: %s\n", error.c_str());
+            return 2;
+        }
+        std::vector<std::string> done = sim::RunRestart(*machine);
+        std::printf("restart: %zu scheduled operations\n", done.size());
+        for (const std::string& line : done) std::printf("%s\n", line.c_str());
+        return 0;
     }
     if (i >= argc) {
         std::fputs(kUsage, stderr);

@@ -132,3 +132,5 @@ uint32_t AnsiCodePage();
 #include "platform/os_system.h"
 #include "platform/os_library.h"
 #include "platform/os_registry.h"
+#include "platform/os_process.h"
+#include "platform/os_files.h"

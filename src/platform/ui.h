@@ -85,6 +85,9 @@ HWnd FindTopLevelWindow(const char* className);
 
 // Puts the window on top of the z-order and makes it the foreground window.
 bool BringToFront(HWnd hwnd);
+// Enables or disables mouse and keyboard input to the window; answers
+// whether it was disabled before, as Windows does.
+bool EnableWindowHandle(HWnd hwnd, bool enable);
 
 // Message box styles and answers (Windows values).
 enum : uint32_t {

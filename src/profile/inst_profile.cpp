@@ -136,7 +136,10 @@ bool CInstProfile::GetAllKey(const char* section, std::vector<std::string>& out,
                              const char* directory, size_t bufferSize) const {
     if (!loaded_) return false;
     std::vector<char> work(kProfileText);
-    if (main_.GetAllKey(section, work.data(), work.size(), false) != 0) return false;
+    // Escapes only where the profile converts them: a listed path such as
+    // C:\readme.txt must not lose its "\r".
+    if (main_.GetAllKey(section, work.data(), work.size(), false, convertEscapes_) != 0)
+        return false;
     const CInstProfileHost* host = GetInstProfileHost();
     if (host && host->RemoteInstall()) return true;
 

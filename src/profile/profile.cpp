@@ -343,7 +343,7 @@ uint32_t CProfile::GetSectionName(char* buffer, size_t size, bool nulSeparated) 
 }
 
 uint32_t CProfile::GetAllKey(const char* section, char* buffer, size_t size,
-                             bool skipEmpty) const {
+                             bool skipEmpty, bool escapes) const {
     if (!section || !*section || !buffer || size == 0) return kBadArgument;
     std::memset(buffer, 0, size);
     const SECTION_LIST* s = main_.FindSection(section);
@@ -354,7 +354,7 @@ uint32_t CProfile::GetAllKey(const char* section, char* buffer, size_t size,
         if (!l->value.empty()) {
             entry = l->key + " = " + l->value;
             std::string text = entry;
-            ExpandDefined(text, true);
+            ExpandDefined(text, escapes);
             if (text.size() < kRawValueBuffer) entry.swap(text);
         } else if (skipEmpty) {
             continue;

@@ -93,7 +93,10 @@ public:
     // expanded) or the key alone for a line without value (left out when
     // skipEmpty), each ended by NUL, the list by an empty entry.
     // 0; 13 no section; 14 an entry does not fit; 87 bad argument.
-    uint32_t GetAllKey(const char* section, char* buffer, size_t size, bool skipEmpty) const;
+    // escapes: "\r" and "\n" in the entries become line breaks (the string
+    // file's texts); a command or configure profile keeps its paths intact.
+    uint32_t GetAllKey(const char* section, char* buffer, size_t size, bool skipEmpty,
+                       bool escapes = true) const;
 
     // Writes go to the main file through the platform's INI writer; the
     // loaded lists keep the old values until Reload. A text with an empty

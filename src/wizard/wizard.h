@@ -2,13 +2,15 @@
 // time and receives every private message of the run.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "command/cmd_operator.h"
 #include "platform/ui.h"
 
 class CWizard : public ui::IWindowHandler {
 public:
-    CWizard() = default;
+    CWizard();
     ~CWizard() override;
     CWizard(const CWizard&) = delete;
     CWizard& operator=(const CWizard&) = delete;
@@ -18,8 +20,17 @@ public:
     // when a window of that class exists already it is brought to the front
     // instead.
     virtual int Create(const std::string& programName);
+    // Keeps the start section and runs its START_CMD section; false only
+    // for an empty name.
     bool Init(const std::string& startSection);
     void Destroy();
+
+    // Builds a record of the given texts and runs it at once; an empty or
+    // absent type runs nothing and answers false.
+    bool RunCommand(const char* type, const char* p1 = nullptr, const char* p2 = nullptr,
+                    const char* p3 = nullptr, const char* p4 = nullptr,
+                    const char* p5 = nullptr);
+    CCmdOperator& cmdOperator() { return *cmd_; }
 
     ui::HWnd hwnd() const { return hwnd_; }
     const std::string& className() const { return className_; }
@@ -30,15 +41,24 @@ public:
                        bool& handled) override;
 
 protected:
-    // The start section's command; the run ends when it cannot run.
+    // The start section's CMD_TYPE with CMD_PARAM1..3, else CT_OPEN_DLG.
     virtual void RunStartCommand();
+    // A failed initialisation: CT_APP_TERMINATE.
     virtual void Terminate();
+    // End of a waited program: the wizard and the background window are
+    // enabled again, the wizard comes to the front when asked.
+    virtual void OnUserEndWait(bool bringToFront);
+    // The background window's part of OnUserEndWait; nothing until it exists.
+    virtual void EnableBackground(bool) {}
+    // For tests: an interpreter with its own seams.
+    void SetCmdOperator(std::unique_ptr<CCmdOperator> cmd);
 
 private:
     std::string programName_;
     std::string className_;
     std::string startSection_;
     ui::HWnd hwnd_ = nullptr;
+    std::unique_ptr<CCmdOperator> cmd_;
 };
 
 // "%s Installer Program": the single-instance name of a program.

@@ -363,3 +363,24 @@ TEST_F(InstProfileTest, TypedLookupsNeedNoExpansion) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(InstProfileListing, PathsInAListedSectionKeepTheirBackslashes) {
+    testsupport::SimMachine m;
+    testsupport::WriteHost(m.package() + "/cmd.dat",
+                           "[COPY]\r\nFILE = D:\\data\\readme.txt, C:\\new\\readme.txt\r\n");
+    testsupport::WriteHost(m.package() + "/str.dat", "[TEXTS]\r\nLINE = one\\ntwo\r\n");
+    CInstProfile command, strings;
+    command.Create("D:\\cmd.dat", "", nullptr, false);
+    strings.Create("D:\\str.dat", "", nullptr, true);
+    std::vector<std::string> out;
+    ASSERT_TRUE(command.GetAllKey("COPY", out));
+    ASSERT_EQ(1u, out.size());
+    EXPECT_EQ("FILE = D:\\data\\readme.txt, C:\\new\\readme.txt", out[0]);
+    ASSERT_TRUE(strings.GetAllKey("TEXTS", out));
+    ASSERT_EQ(1u, out.size());
+    EXPECT_EQ("LINE = one\ntwo", out[0]);
+}
+
+}  // namespace

@@ -28,6 +28,7 @@ struct Window {
     int64_t storeId = 0;     // its row in the machine's window table
     bool foreign = false;    // a window of another process, known by storeId
     bool destroyed = false;
+    bool disabled = false;
 };
 
 struct Item {
@@ -151,6 +152,15 @@ bool BringToFront(HWnd hwnd) {
     if (!w || w->foreign) return false;
     g_foreground = w;
     return true;
+}
+
+bool EnableWindowHandle(HWnd hwnd, bool enable) {
+    std::lock_guard<std::mutex> g(g_lock);
+    Window* w = Live(hwnd);
+    if (!w || w->foreign) return false;
+    const bool wasDisabled = w->disabled;
+    w->disabled = !enable;
+    return wasDisabled;
 }
 
 int ShowMessageBox(HWnd owner, const char* text, const char* caption, uint32_t style) {

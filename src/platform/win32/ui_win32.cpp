@@ -67,6 +67,10 @@ bool DestroyWindowHandle(HWnd hwnd) {
     return DestroyWindow(static_cast<HWND>(hwnd)) != FALSE;
 }
 
+bool EnableWindowHandle(HWnd hwnd, bool enable) {
+    return EnableWindow(static_cast<HWND>(hwnd), enable ? TRUE : FALSE) != FALSE;
+}
+
 bool IsWindowHandle(HWnd hwnd) {
     return IsWindow(static_cast<HWND>(hwnd)) != FALSE;
 }
