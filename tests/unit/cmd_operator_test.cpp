@@ -12,6 +12,7 @@
 #include "command/cmd_operator.h"
 #include "command/registry.h"
 #include "platform/sim/headless.h"
+#include "app_doubles.h"
 #include "sim_fixture.h"
 #include "wizard/wizard.h"
 
@@ -31,25 +32,13 @@ const char kSetupDat[] =
     "STRING_FILE_FORMAT = .\\data\\String\\Lang_%s.str\r\n"
     "[VERSION]\r\nVERSION = 2.10\r\n";
 
-class TestGlobal : public CGlobalVar {
+class TestGlobal : public testsupport::GlobalDouble {
 public:
-    bool ReadProgramInfo() override {
-        programInfo.mfg = "Veltrix";
-        programInfo.mdl = "LP-100";
-        programInfo.programName = "Test Printer";
-        return true;
-    }
     bool BuildRegistryKeys() override {
         registryKeys.installing = kInstalling;
         registryKeys.installed = kInstalled;
         return true;
     }
-    bool InitializeLanguage() override { return true; }
-    bool SelectLanguage(uint16_t, bool) override {
-        return profiles.LoadLanguageFiles(*this, language.abbreviation);
-    }
-    bool InitTarget() override { return true; }
-    bool LoadLibraries() override { return true; }
 };
 
 class TestApp : public CInstallerApp {

@@ -12,6 +12,7 @@
 #include "app/messages.h"
 #include "command/launch.h"
 #include "platform/sim/headless.h"
+#include "app_doubles.h"
 #include "sim_fixture.h"
 #include "wizard/wizard.h"
 
@@ -58,20 +59,7 @@ protected:
     void RunStartCommand() override {}
 };
 
-class DoubleGlobal : public CGlobalVar {
-public:
-    bool ReadProgramInfo() override {
-        programInfo.programName = "Test Printer";
-        return true;
-    }
-    bool BuildRegistryKeys() override { return true; }
-    bool InitializeLanguage() override { return true; }
-    bool SelectLanguage(uint16_t, bool) override {
-        return profiles.LoadLanguageFiles(*this, language.abbreviation);
-    }
-    bool InitTarget() override { return true; }
-    bool LoadLibraries() override { return true; }
-};
+using DoubleGlobal = testsupport::GlobalDouble;
 
 class LaunchApp : public CInstallerApp {
 public:

@@ -11,6 +11,7 @@
 #include "app/installer_app.h"
 #include "app/messages.h"
 #include "platform/sim/headless.h"
+#include "app_doubles.h"
 #include "sim_fixture.h"
 #include "wizard/wizard.h"
 
@@ -66,24 +67,7 @@ std::vector<std::string> LogLines(SimMachine& m, const std::string& winPath) {
     return lines;
 }
 
-// Global state whose later steps succeed.
-class DoubleGlobal : public CGlobalVar {
-public:
-    bool ReadProgramInfo() override {
-        programInfo.mfg = "Veltrix";
-        programInfo.mdl = "LP-100";
-        programInfo.vidpid = "VID_1A2B&PID_0C01";
-        programInfo.programName = "Test Printer";
-        return true;
-    }
-    bool BuildRegistryKeys() override { return true; }
-    bool InitializeLanguage() override { return true; }
-    bool SelectLanguage(uint16_t, bool) override {
-        return profiles.LoadLanguageFiles(*this, language.abbreviation);
-    }
-    bool InitTarget() override { return true; }
-    bool LoadLibraries() override { return true; }
-};
+using DoubleGlobal = testsupport::GlobalDouble;
 
 class RecordingWizard : public CWizard {
 public:

@@ -245,28 +245,13 @@ std::vector<std::string> RunRestart(Machine& machine) {
 namespace os {
 namespace {
 
-sim::Process* Proc() {
-    sim::Process* p = sim::CurrentProcess();
-    return p && p->machine ? p : nullptr;
-}
+sim::Process* Proc() { return sim::ActiveProcess(); }
 
 uint32_t Host(const char* path, std::string& host, const sim::Drive** drive = nullptr) {
-    sim::Process* p = Proc();
-    if (!p) return kErrInvalidHandle;
-    if (!path || !*path) return kErrPathNotFound;
-    return p->machine->ToHostPath(path, p->currentDir, host, drive);
+    return sim::HostPathOf(path, host, drive);
 }
 
-bool ParentExists(const std::string& host) {
-    size_t slash = host.rfind('/');
-    if (slash == std::string::npos || slash == 0) return true;
-    struct stat st {};
-    return ::stat(host.substr(0, slash).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-uint32_t StatError(const std::string& host, int err) {
-    return sim::ErrnoToWin(err, err == ENOENT && !ParentExists(host));
-}
+uint32_t StatError(const std::string& host, int err) { return sim::HostError(host, err); }
 
 bool InUse(const char* path) {
     sim::Process* p = Proc();
@@ -353,7 +338,7 @@ uint32_t CopyOneFile(const char* source, const char* destination, bool failIfExi
     if (exists && S_ISDIR(ds.st_mode)) return kErrAccessDenied;
     if (exists && InUse(destination)) return kErrSharingViolation;
     if (exists && ReadOnlyMode(ds)) return kErrAccessDenied;
-    if (!exists && !ParentExists(to)) return kErrPathNotFound;
+    if (!exists && !sim::HostParentExists(to)) return kErrPathNotFound;
     return CopyData(from, to, ss.st_mode);
 }
 
@@ -399,7 +384,7 @@ uint32_t MoveOneFile(const char* source, const char* destination, uint32_t flags
         if (!(flags & kMoveReplaceExisting)) return kErrAlreadyExists;
         if (S_ISDIR(ds.st_mode) || ReadOnlyMode(ds) || InUse(destination)) return kErrAccessDenied;
     }
-    if (!exists && !ParentExists(to)) return kErrPathNotFound;
+    if (!exists && !sim::HostParentExists(to)) return kErrPathNotFound;
     bool inUse = InUse(source);
     if (fromDrive != toDrive) {
         if (!(flags & kMoveCopyAllowed) || S_ISDIR(ss.st_mode)) return kErrNotSameDevice;

@@ -178,6 +178,26 @@ uint16_t DayOfWeek(int y, int m, int d) {
 }  // namespace
 
 Process* CurrentProcess() { return g_current; }
+
+Process* ActiveProcess() { return g_current && g_current->machine ? g_current : nullptr; }
+
+uint32_t HostPathOf(const char* path, std::string& host, const Drive** drive) {
+    Process* p = ActiveProcess();
+    if (!p) return os::kErrInvalidHandle;
+    if (!path || !*path) return os::kErrPathNotFound;
+    return p->machine->ToHostPath(path, p->currentDir, host, drive);
+}
+
+bool HostParentExists(const std::string& host) {
+    size_t slash = host.rfind('/');
+    if (slash == std::string::npos || slash == 0) return true;
+    struct stat st {};
+    return ::stat(host.substr(0, slash).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+uint32_t HostError(const std::string& host, int err) {
+    return ErrnoToWin(err, err == ENOENT && !HostParentExists(host));
+}
 void SetCurrentProcess(Process* process) { g_current = process; }
 
 HostIdentity SelfIdentity() {

@@ -210,4 +210,15 @@ bool IsAlive(const HostIdentity& who);
 // Windows error number for a host errno.
 uint32_t ErrnoToWin(int err, bool parentMissing = false);
 
+// The current simulated process when it runs on a machine, else null.
+Process* ActiveProcess();
+// Host path of a Windows path of the current process: 6 without one, 3 for
+// an empty path, else what Machine::ToHostPath answers.
+uint32_t HostPathOf(const char* path, std::string& host, const Drive** drive = nullptr);
+// Whether the folder that would hold host exists.
+bool HostParentExists(const std::string& host);
+// The Windows error of a failed host call on host: a missing file in a
+// missing folder is "path not found", as on Windows.
+uint32_t HostError(const std::string& host, int err);
+
 }  // namespace sim

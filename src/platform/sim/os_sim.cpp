@@ -21,25 +21,13 @@ struct SimHandle {
     int64_t mutexId = 0;
 };
 
-sim::Process* Proc() {
-    sim::Process* p = sim::CurrentProcess();
-    return p && p->machine ? p : nullptr;
-}
+sim::Process* Proc() { return sim::ActiveProcess(); }
 
-// Host path of a Windows path of the current process.
 uint32_t Host(const char* path, std::string& host, const sim::Drive** drive = nullptr) {
-    sim::Process* p = Proc();
-    if (!p) return kErrInvalidHandle;
-    if (!path || !*path) return kErrPathNotFound;
-    return p->machine->ToHostPath(path, p->currentDir, host, drive);
+    return sim::HostPathOf(path, host, drive);
 }
 
-bool ParentExists(const std::string& host) {
-    size_t slash = host.rfind('/');
-    if (slash == std::string::npos || slash == 0) return true;
-    struct stat st {};
-    return ::stat(host.substr(0, slash).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
+bool ParentExists(const std::string& host) { return sim::HostParentExists(host); }
 
 uint32_t LastError(const std::string& host) {
     int err = errno;

@@ -85,10 +85,7 @@ struct ProcessObject {
     }
 };
 
-sim::Process* Proc() {
-    sim::Process* p = sim::CurrentProcess();
-    return p && p->machine ? p : nullptr;
-}
+sim::Process* Proc() { return sim::ActiveProcess(); }
 
 std::string Text(const char* s) { return s ? s : ""; }
 

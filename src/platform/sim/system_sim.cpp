@@ -25,12 +25,7 @@ struct SimService {
     std::string name;
 };
 
-bool ParentExists(const std::string& host) {
-    size_t slash = host.rfind('/');
-    struct stat st {};
-    return slash == std::string::npos || slash == 0 ||
-           (::stat(host.substr(0, slash).c_str(), &st) == 0 && S_ISDIR(st.st_mode));
-}
+bool ParentExists(const std::string& host) { return sim::HostParentExists(host); }
 
 char DriveOf(const sim::Process* p, const char* path) {
     std::string s = path && *path ? path : p->currentDir;
