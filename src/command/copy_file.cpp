@@ -233,7 +233,7 @@ bool CCopyFile::ReplaceInUseFile(const char* source, const char* destination) {
     std::string aside;
     if (!TempName(FileNamePart(destination), aside)) return false;
     if (os::MoveOneFile(destination, aside.c_str(), os::kMoveReplaceExisting) != 0) {
-        os::EraseFile(aside.c_str());
+        os::RemoveFile(aside.c_str());
         return false;
     }
     if (os::CopyOneFile(source, destination, false) == 0) {
@@ -252,7 +252,7 @@ bool CCopyFile::ReplaceAtRestart(const char* source, const char* destination) {
     if (!TempName(FileNamePart(source), staged)) return false;
     // The temporary file is the empty one just made for this copy.
     if (os::CopyOneFile(source, staged.c_str(), false) != 0) {
-        os::EraseFile(staged.c_str());
+        os::RemoveFile(staged.c_str());
         return false;
     }
     std::string shortStaged, shortDestination;
@@ -272,7 +272,7 @@ bool CCopyFile::DeleteOneFile(const char* path) {
     const std::string target = TrimOf(path, " \"");
     if (target.empty()) return true;
     os::SetAttributes(target.c_str(), os::kAttrNormal);
-    uint32_t rc = os::EraseFile(target.c_str());
+    uint32_t rc = os::RemoveFile(target.c_str());
     if (rc == 0 || rc == os::kErrFileNotFound || rc == os::kErrPathNotFound) return true;
     return DeleteFileAtRestart(target.c_str());
 }
@@ -282,7 +282,7 @@ bool CCopyFile::DeleteFileAtRestart(const char* path) {
     std::string aside;
     if (!TempName(FileNamePart(path), aside)) return false;
     if (os::MoveOneFile(path, aside.c_str(), os::kMoveReplaceExisting) != 0) {
-        os::EraseFile(aside.c_str());
+        os::RemoveFile(aside.c_str());
         return false;
     }
     if (os::MoveOneFile(aside.c_str(), nullptr, os::kMoveDelayUntilReboot) == 0) return true;

@@ -68,6 +68,7 @@ bool FileExists(const char* path);
 bool CanReadFile(const char* path);
 bool DirectoryExists(const char* path);
 uint32_t MakeDirectory(const char* path);
+// 5 for a folder, a read-only file or a file in use; 2 or 3 when missing.
 uint32_t RemoveFile(const char* path);
 
 // The platform's INI writer (WritePrivateProfileString rules): sets the

@@ -45,9 +45,9 @@ uint32_t CopyOneFile(const char* source, const char* destination, bool failIfExi
 // source at that start. 120 on a system without MoveFileEx (Windows 9x).
 uint32_t MoveOneFile(const char* source, const char* destination, uint32_t flags);
 
-// DeleteFile: 5 for a read-only file or a file in use (a running program or
-// a loaded library), 2 or 3 when it is not there.
-uint32_t EraseFile(const char* path);
+// Deleting a file is os::RemoveFile (os.h): 5 for a read-only file or a
+// file in use (a running program or a loaded library), 2 or 3 when it is
+// not there.
 
 uint32_t GetAttributes(const char* path, uint32_t* attributes);
 uint32_t SetAttributes(const char* path, uint32_t attributes);

@@ -114,11 +114,11 @@ TEST(FileOps, EraseAndAttributes) {
     EXPECT_NE(0u, Attributes(d) & os::kAttrDirectory);
     ASSERT_EQ(0u, os::SetAttributes(f.c_str(), os::kAttrReadOnly));
     EXPECT_NE(0u, Attributes(f) & os::kAttrReadOnly);
-    EXPECT_EQ(os::kErrAccessDenied, os::EraseFile(f.c_str()));
+    EXPECT_EQ(os::kErrAccessDenied, os::RemoveFile(f.c_str()));
     ASSERT_EQ(0u, os::SetAttributes(f.c_str(), os::kAttrNormal));
-    EXPECT_EQ(0u, os::EraseFile(f.c_str()));
-    EXPECT_EQ(os::kErrFileNotFound, os::EraseFile(f.c_str()));
-    EXPECT_EQ(os::kErrPathNotFound, os::EraseFile((d + "\\no\\f.txt").c_str()));
+    EXPECT_EQ(0u, os::RemoveFile(f.c_str()));
+    EXPECT_EQ(os::kErrFileNotFound, os::RemoveFile(f.c_str()));
+    EXPECT_EQ(os::kErrPathNotFound, os::RemoveFile((d + "\\no\\f.txt").c_str()));
     uint32_t a = 0;
     EXPECT_EQ(os::kErrFileNotFound, os::GetAttributes(f.c_str(), &a));
     EXPECT_EQ(os::kAttrInvalid, a);
@@ -172,7 +172,7 @@ TEST(FileOps, RemoveFolderOnlyWhenEmpty) {
     EXPECT_EQ(os::kErrDirNotEmpty, os::RemoveFolder(d.c_str()));
     EXPECT_EQ(os::kErrDirectoryName, os::RemoveFolder((d + "\\f.txt").c_str()));
     EXPECT_EQ(os::kErrFileNotFound, os::RemoveFolder((d + "\\none").c_str()));
-    ASSERT_EQ(0u, os::EraseFile((d + "\\f.txt").c_str()));
+    ASSERT_EQ(0u, os::RemoveFile((d + "\\f.txt").c_str()));
     EXPECT_EQ(0u, os::RemoveFolder(d.c_str()));
     EXPECT_FALSE(os::DirectoryExists(d.c_str()));
 }

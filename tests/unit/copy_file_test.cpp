@@ -342,11 +342,11 @@ TEST(FilesInUse, MachineIniMarksFilesUntilTheNextRestart) {
     for (const char* name : {"/Locked.dll", "/Free.dll"})
         WriteHost(m.Host("C:\\") + name, "x");
     EXPECT_TRUE(sim::FileInUse(m.machine(), "c:\\LOCKED.DLL"));
-    EXPECT_EQ(os::kErrAccessDenied, os::EraseFile("C:\\Locked.dll"));
-    EXPECT_EQ(0u, os::EraseFile("C:\\Free.dll"));
+    EXPECT_EQ(os::kErrAccessDenied, os::RemoveFile("C:\\Locked.dll"));
+    EXPECT_EQ(0u, os::RemoveFile("C:\\Free.dll"));
     sim::RunRestart(m.machine());
     EXPECT_FALSE(sim::FileInUse(m.machine(), "C:\\Locked.dll"));
-    EXPECT_EQ(0u, os::EraseFile("C:\\Locked.dll"));
+    EXPECT_EQ(0u, os::RemoveFile("C:\\Locked.dll"));
 }
 
 }  // namespace

@@ -402,7 +402,7 @@ uint32_t MoveOneFile(const char* source, const char* destination, uint32_t flags
     return 0;
 }
 
-uint32_t EraseFile(const char* path) {
+uint32_t RemoveFile(const char* path) {
     std::string host;
     const sim::Drive* drive = nullptr;
     uint32_t rc = Host(path, host, &drive);

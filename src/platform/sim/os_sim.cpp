@@ -207,19 +207,6 @@ uint32_t MakeDirectory(const char* path) {
     return 0;
 }
 
-uint32_t RemoveFile(const char* path) {
-    std::string host;
-    const sim::Drive* drive = nullptr;
-    uint32_t rc = Host(path, host, &drive);
-    if (rc) return rc;
-    struct stat st {};
-    if (::stat(host.c_str(), &st) != 0) return LastError(host);
-    if (S_ISDIR(st.st_mode)) return kErrAccessDenied;
-    if (drive && drive->ReadOnly()) return kErrAccessDenied;
-    if (::unlink(host.c_str()) != 0) return LastError(host);
-    return 0;
-}
-
 namespace {
 
 // The INI writer's view of a file: lines as Windows' profile functions see

@@ -47,8 +47,6 @@ uint32_t MoveOneFile(const char* source, const char* destination, uint32_t flags
     return Result(fn(source, destination && *destination ? destination : nullptr, flags));
 }
 
-uint32_t EraseFile(const char* path) { return Result(DeleteFileA(path)); }
-
 uint32_t GetAttributes(const char* path, uint32_t* attributes) {
     DWORD a = GetFileAttributesA(path);
     if (attributes) *attributes = a;
