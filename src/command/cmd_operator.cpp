@@ -10,6 +10,7 @@
 #include "command/launch.h"
 #include "command/registry.h"
 #include "sys/utl.h"
+#include "wizard/my_message_box.h"
 
 namespace {
 
@@ -480,15 +481,14 @@ void CCmdOperator::EnableHostWindows(bool enable) {
 bool CCmdOperator::ToggleShown(const std::string&) { return false; }
 
 int CCmdOperator::ShowMessageBox(const std::string& text, uint32_t style) {
+    if (style == kStyleResumeExit || style == kStyleYesNo) {
+        // The cancel question: the installer's own box, buttons from the string file.
+        CMyMessageBox box(host_);
+        box.Setup(text, nullptr, style);
+        return box.Show();
+    }
     CProgramInfo* info = GetProgramInfo();
-    const std::string caption = info ? info->programName : std::string();
-    // Until the installer's own box exists: a system box whose Yes and No
-    // stand for the first and second button.
-    const bool twoButtons = style == kStyleResumeExit || style == kStyleYesNo;
-    const uint32_t systemStyle = twoButtons ? (ui::kMbIconWarning | ui::kMbYesNo) : style;
-    const int answer = ::ShowMessage(host_, text, caption, systemStyle);
-    if (!twoButtons) return answer;
-    return answer == ui::kIdYes ? 1 : answer == ui::kIdNo ? 2 : 0;
+    return ::ShowMessage(host_, text, info ? info->programName : std::string(), style);
 }
 
 void CCmdOperator::MergeHistory() {}

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -15,8 +16,10 @@ enum : uint32_t {
     kWmNull = 0x0000,
     kWmCreate = 0x0001,
     kWmDestroy = 0x0002,
+    kWmPaint = 0x000F,
     kWmClose = 0x0010,
     kWmQuit = 0x0012,
+    kWmInitDialog = 0x0110,
     kWmCommand = 0x0111,
     kWmTimer = 0x0113,
     kWmUser = 0x0400,
@@ -55,6 +58,7 @@ enum : uint32_t {
 };
 // Extended window styles.
 enum : uint32_t {
+    kWsExRtlReading = 0x00002000,
     kWsExClientEdge = 0x00000200,
     kWsExAppWindow = 0x00040000,
 };
@@ -107,6 +111,61 @@ int ShowMessageBox(HWnd owner, const char* text, const char* caption, uint32_t s
 bool Post(HWnd hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam);
 intptr_t Send(HWnd hwnd, uint32_t msg, uintptr_t wParam, intptr_t lParam);
 void PostQuit(int exitCode);
+
+// --- dialogs
+// Commands a dialog gets from the keyboard and its close box (IDOK, IDCANCEL).
+enum : int { kDialogEnter = 1, kDialogEscape = 2 };
+
+enum class ControlKind { kPushButton, kIcon };
+enum class SystemIcon { kNone, kError, kQuestion, kWarning, kInformation };
+
+struct DialogControl {
+    ControlKind kind = ControlKind::kPushButton;
+    int id = 0;
+    std::string text;
+    Rect rect;  // pixels in the dialog's client area
+};
+
+// A dialog laid out in pixels; the window appears centred on its owner
+// (the screen without one).
+struct DialogTemplate {
+    std::string caption;
+    int width = 0, height = 0;  // the whole window
+    uint32_t exStyle = 0;
+    std::vector<DialogControl> controls;
+};
+
+// Runs the dialog modally: the owner is disabled until it ends. The handler
+// gets kWmInitDialog, kWmCommand (wParam: id in the low word, notification
+// in the high word), kWmPaint, kWmClose and user messages. Answers the
+// EndModal result, or -1 when the dialog could not be made.
+intptr_t RunModalDialog(HWnd owner, const DialogTemplate& dialog, IWindowHandler* handler);
+bool EndModal(HWnd dialog, intptr_t result);
+HWnd DialogControlHandle(HWnd dialog, int id);
+
+bool SetWindowTextHandle(HWnd hwnd, const char* text);
+bool ShowWindowHandle(HWnd hwnd, bool show);
+// Whether the window itself is shown; its dialog may not be yet.
+bool IsWindowVisibleHandle(HWnd hwnd);
+bool IsWindowEnabledHandle(HWnd hwnd);
+// Makes the window the active one of its thread.
+bool ActivateWindow(HWnd hwnd);
+// Top-level windows: screen coordinates; controls: their dialog's client area.
+bool MoveWindowHandle(HWnd hwnd, const Rect& rect);
+Rect WindowBounds(HWnd hwnd);
+// The client area, at 0, 0.
+Rect ClientBounds(HWnd hwnd);
+bool SetControlIcon(HWnd control, SystemIcon icon);
+
+// The rectangle that text word-wrapped in the default GUI font needs when it
+// starts at bounds' top-left and may be as wide as bounds (a word that does
+// not fit widens it).
+Rect MeasureText(HWnd window, const char* text, const Rect& bounds);
+// While handling kWmPaint: the text, transparent, word-wrapped, in the
+// default GUI font.
+void PaintText(HWnd window, const char* text, const Rect& bounds);
+// The system's default beep.
+void Beep();
 
 // Called when the queue is empty, with the count of calls since the last
 // message; answer true to be called again before waiting.

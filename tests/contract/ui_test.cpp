@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "contract/contract_env.h"
+#include "platform/os.h"
 #include "platform/ui.h"
 
 namespace {
@@ -107,6 +108,134 @@ TEST(Windows, PostingToADestroyedWindowFails) {
     ASSERT_NE(nullptr, w);
     ui::DestroyWindowHandle(w);
     EXPECT_FALSE(ui::Post(w, kPing, 0, 0));
+}
+
+// A dialog that looks at itself once it runs, then ends.
+class DialogProbe : public ui::IWindowHandler {
+public:
+    intptr_t OnMessage(ui::HWnd dlg, uint32_t msg, uintptr_t wParam, intptr_t,
+                       bool& handled) override {
+        if (msg == ui::kWmInitDialog) {
+            handled = true;
+            ownerEnabled = ui::IsWindowEnabledHandle(owner);
+            ui::Post(dlg, kPing, 0, 0);
+            return 1;
+        }
+        if (msg == ui::kWmCommand) {
+            handled = true;
+            commands.push_back(static_cast<int>(wParam & 0xFFFF));
+            return 0;
+        }
+        if (msg != kPing) return 0;
+        handled = true;
+        caption = ui::WindowText(dlg);
+        ui::HWnd first = ui::DialogControlHandle(dlg, 1079);
+        ui::HWnd second = ui::DialogControlHandle(dlg, 1080);
+        firstText = ui::WindowText(first);
+        ui::SetWindowTextHandle(second, "Exit");
+        secondText = ui::WindowText(second);
+        ui::ShowWindowHandle(second, false);
+        secondVisible = ui::IsWindowVisibleHandle(second);
+        firstVisible = ui::IsWindowVisibleHandle(first);
+        ui::EnableWindowHandle(first, false);
+        firstEnabled = ui::IsWindowEnabledHandle(first);
+        missing = ui::DialogControlHandle(dlg, 4242);
+        ui::MoveWindowHandle(first, ui::Rect{20, 30, 95, 53});
+        placed = ui::WindowBounds(first);
+        window = ui::WindowBounds(dlg);
+        client = ui::ClientBounds(dlg);
+        iconSet = ui::SetControlIcon(ui::DialogControlHandle(dlg, 1006), ui::SystemIcon::kWarning);
+        const ui::Rect area{66, 14, 316, 74};
+        oneLine = ui::MeasureText(dlg, "Word", area);
+        twoLines = ui::MeasureText(dlg, "Word\nWord", area);
+        wrapped = ui::MeasureText(dlg, std::string(40, 'w').append(" ").append(40, 'w').c_str(), area);
+        ui::EndModal(dlg, 7);
+        return 0;
+    }
+    ui::HWnd owner = nullptr;
+    bool ownerEnabled = true, firstVisible = false, secondVisible = true, firstEnabled = true;
+    bool iconSet = false;
+    ui::HWnd missing = nullptr;
+    std::string caption, firstText, secondText;
+    ui::Rect placed, window, client, oneLine, twoLines, wrapped;
+    std::vector<int> commands;
+};
+
+TEST(Dialogs, AModalDialogHoldsItsOwnerAndAnswersItsEnd) {
+    std::string cls = contract::UniqueName("Contract Owner");
+    ASSERT_EQ(0u, ui::RegisterWindowClass(cls.c_str()));
+    Recorder ownerHandler;
+    ui::HWnd owner = ui::CreateFrameWindow(cls.c_str(), "Owner", ui::kWsOverlapped | ui::kWsCaption,
+                                           0, Area(), &ownerHandler);
+    ASSERT_NE(nullptr, owner);
+    ui::DialogTemplate t;
+    t.caption = "Probe";
+    t.width = 340;
+    t.height = 130;
+    t.controls = {{ui::ControlKind::kPushButton, 1079, "OK", {80, 70, 155, 93}},
+                  {ui::ControlKind::kPushButton, 1080, "Cancel", {170, 70, 245, 93}},
+                  {ui::ControlKind::kIcon, 1006, "", {20, 14, 52, 46}}};
+    DialogProbe probe;
+    probe.owner = owner;
+    EXPECT_EQ(7, ui::RunModalDialog(owner, t, &probe));
+    EXPECT_FALSE(probe.ownerEnabled);
+    EXPECT_TRUE(ui::IsWindowEnabledHandle(owner));
+    EXPECT_EQ("Probe", probe.caption);
+    EXPECT_EQ("OK", probe.firstText);
+    EXPECT_EQ("Exit", probe.secondText);
+    EXPECT_TRUE(probe.firstVisible);
+    EXPECT_FALSE(probe.secondVisible);
+    EXPECT_FALSE(probe.firstEnabled);
+    EXPECT_EQ(nullptr, probe.missing);
+    EXPECT_TRUE(probe.iconSet);
+    // Controls are placed in the client area's pixels.
+    EXPECT_EQ(20, probe.placed.left);
+    EXPECT_EQ(30, probe.placed.top);
+    EXPECT_EQ(95, probe.placed.right);
+    EXPECT_EQ(53, probe.placed.bottom);
+    EXPECT_EQ(340, probe.window.right - probe.window.left);
+    EXPECT_EQ(130, probe.window.bottom - probe.window.top);
+    EXPECT_EQ(0, probe.client.left);
+    EXPECT_LT(probe.client.right, 340);
+    EXPECT_LT(probe.client.bottom, 130);
+    // Measured text starts at the rectangle's corner and grows by lines;
+    // two long words wrap onto two lines.
+    EXPECT_EQ(66, probe.oneLine.left);
+    EXPECT_EQ(14, probe.oneLine.top);
+    EXPECT_GT(probe.oneLine.right, 66);
+    EXPECT_LT(probe.oneLine.right, 316);
+    const int line = probe.oneLine.bottom - probe.oneLine.top;
+    EXPECT_GT(line, 0);
+    EXPECT_EQ(2 * line, probe.twoLines.bottom - probe.twoLines.top);
+    EXPECT_EQ(2 * line, probe.wrapped.bottom - probe.wrapped.top);
+    EXPECT_TRUE(probe.commands.empty());
+    ui::DestroyWindowHandle(owner);
+}
+
+TEST(Windows, SendFromAnotherThreadIsAnsweredByTheWindowsThread) {
+    std::string cls = contract::UniqueName("Contract Threads");
+    ASSERT_EQ(0u, ui::RegisterWindowClass(cls.c_str()));
+    Recorder handler;
+    ui::HWnd w = ui::CreateFrameWindow(cls.c_str(), "Threads", ui::kWsOverlapped, 0, Area(), &handler);
+    ASSERT_NE(nullptr, w);
+    struct Context {
+        ui::HWnd w;
+        intptr_t answer;
+    } ctx{w, 0};
+    os::Handle thread = nullptr;
+    ASSERT_EQ(0u, os::StartThread(
+                      [](void* p) -> uint32_t {
+                          auto* c = static_cast<Context*>(p);
+                          c->answer = ui::Send(c->w, kAsk, 0, 50);
+                          ui::Post(c->w, kStop, 3, 0);
+                          return 0;
+                      },
+                      &ctx, &thread));
+    EXPECT_EQ(3, ui::RunMessageLoop(nullptr, nullptr));
+    EXPECT_EQ(0u, os::WaitThread(thread, 10000));
+    os::CloseThread(thread);
+    EXPECT_EQ(100, ctx.answer);
+    ui::DestroyWindowHandle(w);
 }
 
 }  // namespace

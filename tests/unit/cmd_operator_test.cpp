@@ -14,6 +14,7 @@
 #include "platform/sim/headless.h"
 #include "app_doubles.h"
 #include "sim_fixture.h"
+#include "wizard/my_message_box.h"
 #include "wizard/wizard.h"
 
 namespace {
@@ -411,28 +412,40 @@ TEST_F(CmdOperator, EachCancelTypeAnsweredEachWay) {
     }
 }
 
-TEST_F(CmdOperator, TheSystemBoxStandsInForTheInstallersBox) {
+TEST_F(CmdOperator, TheInstallersBoxAsksTheCancelQuestion) {
     Load("[X]\r\n");
     struct Case {
         int type;
-        int press;
+        int press;  // the button pressed
+        const char* first;
+        const char* second;
         bool terminates;
     };
-    const Case cases[] = {{0, ui::kIdYes, false}, {0, ui::kIdNo, true},
-                          {1, ui::kIdYes, true},  {1, ui::kIdNo, false}};
+    // The string file names only BUTTON.EXIT; the others keep the template's.
+    const Case cases[] = {{0, CMyMessageBox::kIdFirst, "OK", "Exit", false},
+                          {0, CMyMessageBox::kIdSecond, "OK", "Exit", true},
+                          {1, CMyMessageBox::kIdFirst, "OK", "Cancel", true},
+                          {1, CMyMessageBox::kIdSecond, "OK", "Cancel", false}};
     for (const Case& c : cases) {
         ASSERT_EQ(0u, CRegistry::SetValue(kInstalling, "Mark", "x", os::kHKLM));
-        headless::TakeShownBoxes();
-        headless::SetMessageBoxAnswer(c.press);
+        headless::DialogView seen;
+        headless::SetDialogDriver([&](ui::HWnd dlg) {
+            seen = headless::DescribeDialog(dlg);
+            headless::PressButton(dlg, c.press);
+        });
         CCmdOperator op;
         op.setCancelType(c.type);
         CMD_DATA cmd("CT_DLG_CANCEL");
         EXPECT_TRUE(op.ExecuteCommand(&cmd));
-        headless::SetMessageBoxAnswer(0);
-        std::vector<headless::ShownBox> boxes = headless::TakeShownBoxes();
-        ASSERT_EQ(1u, boxes.size());
-        EXPECT_EQ("Test Printer", boxes[0].caption);
-        EXPECT_EQ(0u, boxes[0].text.find("Setup is not complete."));
+        headless::SetDialogDriver(nullptr);
+        EXPECT_TRUE(headless::ModalDialogs().empty());
+        EXPECT_EQ("Test Printer", seen.caption);
+        EXPECT_EQ(0u, seen.text.find("Setup is not complete."));
+        ASSERT_EQ(3u, seen.controls.size());
+        EXPECT_EQ(c.first, seen.controls[0].text);
+        EXPECT_EQ(c.second, seen.controls[1].text);
+        EXPECT_TRUE(seen.controls[1].visible);
+        EXPECT_EQ(ui::SystemIcon::kWarning, seen.controls[2].icon);
         EXPECT_EQ(!c.terminates, KeyExists(kInstalling)) << c.type << " " << c.press;
         // A quit posted by the termination ends the loop with 0; otherwise the
         // idle call ends it with 99.
