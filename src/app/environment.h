@@ -78,6 +78,7 @@ public:
     std::string port;
     std::string ip;
     bool portChosen = false;
+    bool networkPort = false;  // the port is a network port this run made
     bool printerInstalled = false;
     bool deviceConnected = false;
     bool installedBefore = false;

@@ -384,15 +384,17 @@ bool CInstallerApp::CreateBackground(const std::string&) { return false; }
 void CInstallerApp::SetDialogBackground(uint32_t) {}
 bool CInstallerApp::CreateInitWindow() { return false; }
 void CInstallerApp::DestroyInitWindow() {}
-bool CInstallerApp::LoadItems() { return false; }
-bool CInstallerApp::IsPreviousInstallation() { return false; }
+bool CInstallerApp::LoadItems() { return items_->LoadItems("ITEM_INFO"); }
+bool CInstallerApp::IsPreviousInstallation() { return items_->IsProductInstalled(); }
 int CInstallerApp::InstallerDriveKind() { return GetDriveKind(nullptr); }
-void CInstallerApp::HandPrintersToManager() {}
+void CInstallerApp::HandPrintersToManager() {
+    items_->RebuildPrinterTable(items_->printerTable(), false);
+}
 void CInstallerApp::LoadNetworkPrinterInfo() {}
-bool CInstallerApp::ItemListEmpty() { return true; }
+bool CInstallerApp::ItemListEmpty() { return items_->GetItemCount() == 0; }
 bool CInstallerApp::InitWizard(const std::string&) { return false; }
 void CInstallerApp::RunPreInstaller() {}
-void CInstallerApp::MarkInstalledItemsForDeletion() {}
+void CInstallerApp::MarkInstalledItemsForDeletion() { items_->SelectInstalledForRemoval(); }
 bool CInstallerApp::WriteInstallingString(const char* name, const std::string& value) {
     return global_->WriteInstallingString(name, value);
 }

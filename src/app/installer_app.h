@@ -8,6 +8,7 @@
 
 #include "app/global_var.h"
 #include "app/log.h"
+#include "install/item.h"
 #include "platform/os.h"
 #include "platform/ui.h"
 #include "sys/api_function.h"
@@ -56,6 +57,7 @@ public:
     CGlobalVar& global() { return *global_; }
     CAPIFunction& apiFunction() { return apiFunction_; }
     CLog& log() { return log_; }
+    CItem& items() { return *items_; }
     CWizard* wizard() const { return wizard_.get(); }
     ui::HWnd mainWindow() const { return mainWindow_; }
     bool silent() const { return silent_; }
@@ -106,6 +108,7 @@ private:
     std::unique_ptr<CGlobalVar> global_;
     CLog log_;
     CAPIFunction apiFunction_;
+    std::unique_ptr<CItem> items_ = std::make_unique<CItem>();
     bool backgroundShown_ = false;
     std::unique_ptr<CWizard> wizard_;
     bool wizardOwned_ = true;

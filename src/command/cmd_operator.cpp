@@ -463,14 +463,20 @@ void CCmdOperator::RemoveUnknownDevice() {
         fnt->RemoveUnknownDev(ModelName().c_str(), ModelVidPid().c_str());
 }
 
-void CCmdOperator::WriteItemInfo() {}
+void CCmdOperator::WriteItemInfo() {
+    if (CItem* items = GetItemManager()) items->SelectDefaultItems();
+}
 void CCmdOperator::InstallUpdate() {}
 
 void CCmdOperator::ChangeLanguage(uint32_t languageId) {
     if (CGlobalVar* g = GetGlobalVar()) g->SelectLanguage(static_cast<uint16_t>(languageId), false);
 }
 
-int CCmdOperator::ValidItemCount() { return 0; }
+// Items that are not valid never enter the list.
+int CCmdOperator::ValidItemCount() {
+    CItem* items = GetItemManager();
+    return items ? items->GetItemCount() : 0;
+}
 
 std::unique_ptr<CModalPage> CCmdOperator::CreatePage(const std::string&) { return nullptr; }
 
