@@ -9,6 +9,7 @@
 #include "command/copy_file.h"
 #include "command/launch.h"
 #include "command/registry.h"
+#include "install/history.h"
 #include "sys/utl.h"
 #include "wizard/my_message_box.h"
 
@@ -497,6 +498,13 @@ int CCmdOperator::ShowMessageBox(const std::string& text, uint32_t style) {
     return ::ShowMessage(host_, text, info ? info->programName : std::string(), style);
 }
 
-void CCmdOperator::MergeHistory() {}
-void CCmdOperator::UndoRun(bool) {}
+void CCmdOperator::MergeHistory() {
+    if (CRegistryKeys* keys = GetRegistryKeys())
+        ::MergeHistory(keys->installingHistory, keys->installedHistory);
+}
+// The run's history is in the installed history by now (MergeHistory runs
+// first). The network ports of a cancelled run are the printer part's.
+void CCmdOperator::UndoRun(bool) {
+    if (CRegistryKeys* keys = GetRegistryKeys()) UndoHistory(keys->installedHistory, false);
+}
 void CCmdOperator::PostQuit() { ui::PostQuit(0); }

@@ -168,12 +168,18 @@ bool CItem::ResolveItemLanguage(ITEM_DATA& item, uint16_t currentLanguage) {
     item.languageAbbreviation.clear();
     item.languageDirectory.clear();
     if (data) {
-        const std::string key = LanguageKey(item.languageId);
-        std::string text;
-        if (data->GetString("LANGUAGE_ABBR", key.c_str(), text, true, 0, nullptr, nullptr, 260))
-            item.languageAbbreviation = text;
-        if (data->GetString("LANGUAGE_DIR", key.c_str(), text, true, 0, nullptr, nullptr, 260))
-            item.languageDirectory = text;
+        // The language table's entry of the ID, else of its primary language.
+        auto entry = [&](const char* table, std::string& out) {
+            for (uint16_t id : {item.languageId, static_cast<uint16_t>(item.languageId & 0x3FF)}) {
+                std::string text;
+                if (data->GetString(table, LanguageKey(id).c_str(), text, true, 0, nullptr, nullptr, 260)) {
+                    out = text;
+                    return;
+                }
+            }
+        };
+        entry("LANGUAGE_ABBR", item.languageAbbreviation);
+        entry("LANGUAGE_DIR", item.languageDirectory);
     }
     return true;
 }

@@ -188,8 +188,8 @@ TEST(Items, AnInfItemTakesItsCommandsFromItsInstallerType) {
 TEST(Items, TheItemsLanguageExpandsItsCommands) {
     ItemPackage p;
     WritePackageFiles(p);
-    ASSERT_TRUE(p.Load("[LANGUAGE_ABBR]\r\n0X0409 = EN\r\n0X0407 = GR\r\n"
-                       "[LANGUAGE_DIR]\r\n0X0409 = English\r\n0X0407 = German\r\n"
+    ASSERT_TRUE(p.Load("[LANGUAGE_ABBR]\r\n0X0409 = EN\r\n0X0007 = GR\r\n"
+                       "[LANGUAGE_DIR]\r\n0X0409 = English\r\n0X0007 = German\r\n"
                        "[MAP]\r\n0X0407 = 0X0409\r\n"
                        "[A]\r\nDISPLAY_NAME = Manual\r\nITEM_LANG = MAP\r\n"
                        "INST_CMD = D:\\bin\\setup.exe\r\nINST_PARAM = /lang $LANG_ABBR$ $LANG_DIR$\r\n"
@@ -211,6 +211,13 @@ TEST(Items, TheItemsLanguageExpandsItsCommands) {
     EXPECT_EQ(0x0407, b.languageId);
     EXPECT_EQ("GR", b.languageAbbreviation);
     EXPECT_FALSE(items.FinalizeItem(nullptr, 0));
+    // A country variant takes its primary language's entry; no entry leaves both empty.
+    ITEM_DATA swiss;
+    items.ResolveItemLanguage(swiss, 0x0807);
+    EXPECT_EQ("GR", swiss.languageAbbreviation);
+    items.ResolveItemLanguage(swiss, 0x040C);
+    EXPECT_EQ("", swiss.languageAbbreviation);
+    EXPECT_EQ("", swiss.languageDirectory);
 }
 
 // The attached printer answers with a scripted device id.
